@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package QXWebServer needs to build, test and run.
+# Idempotent and non-interactive; works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  qtbase5-dev qtbase5-dev-tools libqt5network5 libqt5test5 libqt5svg5
+  libzip-dev zlib1g-dev libboost-dev libssl-dev
+  openssl curl ca-certificates
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
