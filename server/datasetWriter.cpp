@@ -1,0 +1,46 @@
+#include "datasetWriter.h"
+
+#include <QDebug>
+
+datasetWriter_c::datasetWriter_c(int p_nFormatId, QObject* p_pParent)
+    : QObject(p_pParent), m_nFormatId(p_nFormatId)
+{
+}
+
+bool datasetWriter_c::open(const QString& p_strFileName)
+{
+    if (m_file.isOpen())
+        m_file.close();
+    m_file.setFileName(p_strFileName);
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
+void datasetWriter_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
+{
+    if (!m_bEnabled || !m_file.isWritable())
+        return;
+
+    QByteArray line;
+    switch (m_nFormatId) {
+    case 0:
+        for (const auto& pair : p_parameter)
+            line += pair.second + '\t';
+        break;
+    case 1:
+        for (const auto& pair : p_parameter)
+            line += pair.first + '=' + pair.second + '\t';
+        break;
+    default:
+        qDebug() << "Output format ID" << m_nFormatId << "not implemented";
+        return;
+    }
+
+    if (line.isEmpty()) {
+        qDebug() << "Not saving dataset..." << p_nId;
+        return;
+    }
+    line.chop(1);
+    line += "\r\n";
+    m_file.write(line);
+    m_file.flush();
+}
