@@ -167,7 +167,8 @@ void HttpRequest::endOfHeaders()
     if (m_headers.contains("content-length")) {
         bool ok = false;
         m_expectedBodySize = m_headers.value("content-length").toLongLong(&ok);
-        if (!ok)
+        // A negative length counts as no length, like one that is no number.
+        if (!ok || m_expectedBodySize < 0)
             m_expectedBodySize = 0;
     }
 
