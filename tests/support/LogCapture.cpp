@@ -8,7 +8,8 @@ namespace {
 LogCapture* s_pActive = nullptr;
 } // namespace
 
-LogCapture::LogCapture(bool p_bForwardWarnings) : m_forwardWarnings(p_bForwardWarnings)
+LogCapture::LogCapture(bool p_bForwardWarnings)
+    : m_forwardWarnings(p_bForwardWarnings), m_forwardAll(qEnvironmentVariableIsSet("QX_TEST_LOG"))
 {
     Q_ASSERT(!s_pActive);
     s_pActive = this;
@@ -28,7 +29,7 @@ void LogCapture::handler(QtMsgType p_eType, const QMessageLogContext& p_context,
         QMutexLocker locker(&self->m_mutex);
         self->m_entries.append(qMakePair(p_eType, p_strMessage));
     }
-    const bool forward = p_eType == QtFatalMsg ||
+    const bool forward = p_eType == QtFatalMsg || self->m_forwardAll ||
                          (self->m_forwardWarnings && (p_eType == QtWarningMsg || p_eType == QtCriticalMsg));
     if (forward && self->m_previous)
         self->m_previous(p_eType, p_context, p_strMessage);

@@ -10,7 +10,8 @@
 // any thread, so tests can check exact log lines. Debug and info lines are
 // swallowed; warnings and criticals are passed on to the previous handler
 // unless p_bForwardWarnings is false (fatal messages always are).
-// At most one LogCapture may exist at a time.
+// With the environment variable QX_TEST_LOG set, every line is passed on
+// (for debugging a test). At most one LogCapture may exist at a time.
 class LogCapture
 {
 public:
@@ -35,5 +36,6 @@ private:
     mutable QMutex m_mutex;
     QVector<QPair<QtMsgType, QString>> m_entries;
     bool m_forwardWarnings;
+    bool m_forwardAll;
     QtMessageHandler m_previous = nullptr;
 };
