@@ -25,11 +25,9 @@ bool equalsClose(const QByteArray& p_arrValue)
 
 } // namespace
 
-HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings,
-                                             HttpRequestHandler* p_pRequestHandler,
+HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequestHandler* p_pRequestHandler,
                                              const QSslConfiguration* p_pSslConfiguration)
-    : m_pSettings(p_pSettings), m_pRequestHandler(p_pRequestHandler),
-      m_pSslConfiguration(p_pSslConfiguration)
+    : m_pSettings(p_pSettings), m_pRequestHandler(p_pRequestHandler), m_pSslConfiguration(p_pSslConfiguration)
 {
     m_pThread = new QThread();
     m_pThread->start();

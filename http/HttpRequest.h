@@ -108,8 +108,8 @@ private:
     bool readLine(QIODevice* p_pDevice, QByteArray* p_pLine);
     void endOfHeaders();
     void parseMultipartFile();
-    void finishPart(const QByteArray& p_arrFieldName, const QByteArray& p_arrFileName,
-                    QByteArray p_arrValue, std::unique_ptr<QTemporaryFile> p_pFile);
+    void finishPart(const QByteArray& p_arrFieldName, const QByteArray& p_arrFileName, QByteArray p_arrValue,
+                    std::unique_ptr<QTemporaryFile> p_pFile);
     void decodeParameters();
     void extractCookies();
     void addParameter(const QByteArray& p_arrName, const QByteArray& p_arrValue);

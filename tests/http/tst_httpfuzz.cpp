@@ -76,9 +76,28 @@ const QList<QByteArray> kCorpus = {
     "GET /1 HTTP/1.1\r\n\r\nGET /2 HTTP/1.1\r\n\r\n",
 };
 
-const QList<QByteArray> kTokens = {"\r\n", "\n", "\r", " ", ":", "%", "%0", "+", "&", "=", "\"", ";", "\0",
-                                   "Content-Length: ", "99999999999999999999", "-1", "0", "Connection: close\r\n",
-                                   "HTTP/1.1", "--qx", "boundary=", "\r\n\r\n"};
+const QList<QByteArray> kTokens = {"\r\n",
+                                   "\n",
+                                   "\r",
+                                   " ",
+                                   ":",
+                                   "%",
+                                   "%0",
+                                   "+",
+                                   "&",
+                                   "=",
+                                   "\"",
+                                   ";",
+                                   "\0",
+                                   "Content-Length: ",
+                                   "99999999999999999999",
+                                   "-1",
+                                   "0",
+                                   "Connection: close\r\n",
+                                   "HTTP/1.1",
+                                   "--qx",
+                                   "boundary=",
+                                   "\r\n\r\n"};
 
 } // namespace
 
@@ -125,7 +144,8 @@ QByteArray tst_HttpFuzz::mutate(QByteArray p_arrStream)
             p_arrStream.remove(at, 1 + below(16));
             break;
         case 3:
-            p_arrStream.insert(at, p_arrStream.mid(below(p_arrStream.size()), below(64)).repeated(1 + below(40)));
+            p_arrStream.insert(at,
+                               p_arrStream.mid(below(p_arrStream.size()), below(64)).repeated(1 + below(40)));
             break;
         case 4:
             p_arrStream.truncate(at);

@@ -30,9 +30,6 @@ private slots:
     void limits();
     void multipart_data();
     void multipart();
-    void urlDecode_data();
-    void urlDecode();
-    void pipelinedRequestStaysInDevice();
 
 private:
     std::unique_ptr<HttpRequest> feed(const QByteArray& p_arrRaw, const QList<int>& p_cuts,
@@ -102,8 +99,8 @@ void tst_HttpRequest::initTestCase()
     // Temporary files go here, so that leftovers can be seen.
     qputenv("TMPDIR", QFile::encodeName(m_dir.filePath(QStringLiteral("tmp"))));
     m_pDefaults = makeSettings(QStringLiteral("defaults.ini"), {});
-    m_pSmall = makeSettings(QStringLiteral("small.ini"),
-                            {{QStringLiteral("maxRequestSize"), 100}, {QStringLiteral("maxMultiPartSize"), 300}});
+    m_pSmall = makeSettings(QStringLiteral("small.ini"), {{QStringLiteral("maxRequestSize"), 100},
+                                                          {QStringLiteral("maxMultiPartSize"), 300}});
 }
 
 void tst_HttpRequest::cleanup()
@@ -142,7 +139,8 @@ std::unique_ptr<HttpRequest> tst_HttpRequest::feed(const QByteArray& p_arrRaw, c
     return request;
 }
 
-std::unique_ptr<HttpRequest> tst_HttpRequest::feedAllWays(const QByteArray& p_arrRaw, HttpSettings* p_pSettings)
+std::unique_ptr<HttpRequest> tst_HttpRequest::feedAllWays(const QByteArray& p_arrRaw,
+                                                          HttpSettings* p_pSettings)
 {
     LogCapture quiet(false);
     auto whole = feed(p_arrRaw, {}, p_pSettings);
@@ -176,17 +174,21 @@ void tst_HttpRequest::parse_data()
         << QByteArray("GET /p?v=%zz%4&w=%2541&a+b=c+d HTTP/1.1\r\n\r\n") << HttpRequest::Complete
         << QByteArray("/p") << "v=%zz%4&w=%41&a b=c d" << QByteArray() << "";
     QTest::newRow("trimmed before decoding, empty parts skipped")
-        << QByteArray("POST / HTTP/1.1\r\nContent-Length: 16\r\n\r\n a = %20b &&=v& ") << HttpRequest::Complete
-        << QByteArray("/") << "a= b&=v& =" << QByteArray(" a = %20b &&=v& ") << "";
+        << QByteArray("POST / HTTP/1.1\r\nContent-Length: 16\r\n\r\n a = %20b &&=v& ")
+        << HttpRequest::Complete << QByteArray("/") << "a= b&=v& =" << QByteArray(" a = %20b &&=v& ") << "";
+    QTest::newRow("escapes in both cases, percent at the end")
+        << QByteArray("GET /%c3%A4?v=%4a%&w=%2B+ HTTP/1.1\r\n\r\n") << HttpRequest::Complete
+        << QByteArray("/\xc3\xa4") << "v=J%&w=+ " << QByteArray() << "";
     QTest::newRow("zero byte ends the text of a parameter")
-        << QByteArray("GET /?n=ab%00cd HTTP/1.1\r\n\r\n") << HttpRequest::Complete << QByteArray("/") << "n=ab"
-        << QByteArray() << "";
+        << QByteArray("GET /?n=ab%00cd HTTP/1.1\r\n\r\n") << HttpRequest::Complete << QByteArray("/")
+        << "n=ab" << QByteArray() << "";
     QTest::newRow("form body without content type")
         << QByteArray("POST /f HTTP/1.1\r\nContent-Length: 3\r\n\r\na=1") << HttpRequest::Complete
         << QByteArray("/f") << "a=1" << QByteArray("a=1") << "";
     QTest::newRow("query before form body")
-        << QByteArray("POST /f?q=1 HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded; charset=utf-8\r\n"
-                      "Content-Length: 7\r\n\r\nb=2&c=3")
+        << QByteArray(
+               "POST /f?q=1 HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded; charset=utf-8\r\n"
+               "Content-Length: 7\r\n\r\nb=2&c=3")
         << HttpRequest::Complete << QByteArray("/f") << "q=1&b=2&c=3" << QByteArray("b=2&c=3") << "";
     QTest::newRow("json body only as body")
         << QByteArray("POST /j?q=1 HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 9\r\n\r\n"
@@ -204,15 +206,15 @@ void tst_HttpRequest::parse_data()
     QTest::newRow("cookies from several headers, quoted semicolon")
         << QByteArray("GET /c HTTP/1.1\r\nCookie: a=1; b=\"x;y\"\r\ncookie: a = 2 ; c\r\n\r\n")
         << HttpRequest::Complete << QByteArray("/c") << "" << QByteArray() << "a=2;b=x;y;c=";
-    QTest::newRow("request line of two parts") << QByteArray("GET /\r\n\r\n") << HttpRequest::Aborted
-                                               << QByteArray() << "" << QByteArray() << "";
+    QTest::newRow("request line of two parts")
+        << QByteArray("GET /\r\n\r\n") << HttpRequest::Aborted << QByteArray() << "" << QByteArray() << "";
     QTest::newRow("third part without HTTP") << QByteArray("GET / FTP/1.0\r\n") << HttpRequest::Aborted
                                              << QByteArray() << "" << QByteArray() << "";
-    QTest::newRow("double blank in request line")
-        << QByteArray("GET  / HTTP/1.1\r\n") << HttpRequest::Aborted << QByteArray() << "" << QByteArray() << "";
-    QTest::newRow("incomplete headers wait") << QByteArray("GET /w HTTP/1.1\r\nHost: x\r\n")
-                                             << HttpRequest::WaitingForHeaders << QByteArray("/w") << ""
-                                             << QByteArray() << "";
+    QTest::newRow("double blank in request line") << QByteArray("GET  / HTTP/1.1\r\n") << HttpRequest::Aborted
+                                                  << QByteArray() << "" << QByteArray() << "";
+    QTest::newRow("incomplete headers wait")
+        << QByteArray("GET /w HTTP/1.1\r\nHost: x\r\n") << HttpRequest::WaitingForHeaders << QByteArray("/w")
+        << "" << QByteArray() << "";
     QTest::newRow("incomplete body waits")
         << QByteArray("POST /w HTTP/1.1\r\nContent-Length: 5\r\n\r\nab") << HttpRequest::WaitingForBody
         << QByteArray("/w") << "" << QByteArray("ab") << "";
@@ -239,8 +241,8 @@ void tst_HttpRequest::headers_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArrayList>("values");
 
-    QTest::newRow("name in any case") << QByteArray("Content-Type: text/plain\r\n") << QByteArray("CONTENT-type")
-                                      << QByteArrayList{"text/plain"};
+    QTest::newRow("name in any case") << QByteArray("Content-Type: text/plain\r\n")
+                                      << QByteArray("CONTENT-type") << QByteArrayList{"text/plain"};
     QTest::newRow("repeated header, latest last")
         << QByteArray("X-A: 1\r\nx-a: 2\r\n") << QByteArray("x-A") << QByteArrayList{"1", "2"};
     QTest::newRow("continuation with and without white space")
@@ -274,8 +276,8 @@ void tst_HttpRequest::limits_data()
     const QByteArray line = "GET /" + QByteArray(82, 'x') + " HTTP/1.1\r\n"; // 98 bytes
     QTest::newRow("request of exactly the limit") << line + "\r\n" << HttpRequest::Complete;
     QTest::newRow("request one byte over") << line + "X\r\n\r\n" << HttpRequest::Aborted;
-    QTest::newRow("request line over the limit")
-        << "GET /" + QByteArray(120, 'x') + " HTTP/1.1\r\n\r\n" << HttpRequest::Aborted;
+    QTest::newRow("request line over the limit") << "GET /" + QByteArray(120, 'x') + " HTTP/1.1\r\n\r\n"
+                                                 << HttpRequest::Aborted;
 
     const QByteArray head = "POST / HTTP/1.1\r\nContent-Length: 61\r\n\r\n"; // 39 bytes
     QTest::newRow("plain body filling the limit") << head + QByteArray(61, 'b') << HttpRequest::Complete;
@@ -319,7 +321,8 @@ void tst_HttpRequest::multipart_data()
         << "a=1&f=data.bin&b=two\r\nlines&q=1" << QByteArrayList{"f=" + binary};
     QTest::newRow("empty file is kept")
         << QByteArray("multipart/form-data; boundary=B")
-        << QByteArray("--B\r\nContent-Disposition: form-data; name=\"e\"; filename=\"e.txt\"\r\n\r\n\r\n--B--\r\n")
+        << QByteArray(
+               "--B\r\nContent-Disposition: form-data; name=\"e\"; filename=\"e.txt\"\r\n\r\n\r\n--B--\r\n")
         << "e=e.txt&q=1" << QByteArrayList{"e="};
     QTest::newRow("file part without content is skipped")
         << QByteArray("multipart/form-data; boundary=B")
@@ -335,7 +338,8 @@ void tst_HttpRequest::multipart_data()
     QTest::newRow("later file of the same name replaces the earlier")
         << QByteArray("multipart/form-data; boundary=B")
         << QByteArray("--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"1.txt\"\r\n\r\none\r\n"
-                      "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"2.txt\"\r\n\r\ntwo\r\n--B--\r\n")
+                      "--B\r\nContent-Disposition: form-data; name=\"f\"; "
+                      "filename=\"2.txt\"\r\n\r\ntwo\r\n--B--\r\n")
         << "f=1.txt&f=2.txt&q=1" << QByteArrayList{"f=two"};
 }
 
@@ -354,42 +358,6 @@ void tst_HttpRequest::multipart()
             uploaded << name + '=' + file->readAll();
     }
     QCOMPARE(uploaded, files);
-}
-
-void tst_HttpRequest::urlDecode_data()
-{
-    QTest::addColumn<QByteArray>("encoded");
-    QTest::addColumn<QByteArray>("decoded");
-    QTest::newRow("plus") << QByteArray("a+b+") << QByteArray("a b ");
-    QTest::newRow("escaped plus stays a plus") << QByteArray("%2B+") << QByteArray("+ ");
-    QTest::newRow("both cases of hex") << QByteArray("%c3%A4%4a") << QByteArray("\xc3\xa4J");
-    QTest::newRow("zero byte") << QByteArray("a%00b") << QByteArray("a\0b", 3);
-    QTest::newRow("percent at the end") << QByteArray("a%") << QByteArray("a%");
-    QTest::newRow("one digit at the end") << QByteArray("a%4") << QByteArray("a%4");
-    QTest::newRow("invalid digits") << QByteArray("%g1%1g") << QByteArray("%g1%1g");
-    QTest::newRow("percent before escape") << QByteArray("%%41") << QByteArray("%A");
-    QTest::newRow("decoded percent not decoded again") << QByteArray("%2541") << QByteArray("%41");
-}
-
-void tst_HttpRequest::urlDecode()
-{
-    QFETCH(QByteArray, encoded);
-    QTEST(HttpRequest::urlDecode(encoded), "decoded");
-}
-
-void tst_HttpRequest::pipelinedRequestStaysInDevice()
-{
-    const QByteArray second = "GET /2 HTTP/1.1\r\n\r\n";
-    QByteArray data = "POST /1 HTTP/1.1\r\nContent-Length: 2\r\n\r\nab" + second;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    LogCapture quiet(false);
-    HttpRequest first(m_pDefaults.get());
-    while (buffer.bytesAvailable() > 0 && !finished(first))
-        first.consume(&buffer);
-    QCOMPARE(first.status(), HttpRequest::Complete);
-    QCOMPARE(first.body(), QByteArray("ab"));
-    QCOMPARE(buffer.readAll(), second);
 }
 
 QTEST_GUILESS_MAIN(tst_HttpRequest)

@@ -11,10 +11,18 @@ bool TestCertificate::generate(const QString& p_strDir, const QString& p_strBase
     m_certFile = QDir(p_strDir).filePath(p_strBaseName + QStringLiteral(".crt"));
     m_keyFile = QDir(p_strDir).filePath(p_strBaseName + QStringLiteral(".key"));
     const QString newKeyFile = p_eKeyFormat == Traditional ? m_keyFile + QStringLiteral(".pkcs8") : m_keyFile;
-    QStringList arguments{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-nodes"),
-                          QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                          QStringLiteral("/CN=") + p_strCommonName, QStringLiteral("-keyout"), newKeyFile,
-                          QStringLiteral("-out"), m_certFile, QStringLiteral("-newkey")};
+    QStringList arguments{QStringLiteral("req"),
+                          QStringLiteral("-x509"),
+                          QStringLiteral("-nodes"),
+                          QStringLiteral("-days"),
+                          QStringLiteral("2"),
+                          QStringLiteral("-subj"),
+                          QStringLiteral("/CN=") + p_strCommonName,
+                          QStringLiteral("-keyout"),
+                          newKeyFile,
+                          QStringLiteral("-out"),
+                          m_certFile,
+                          QStringLiteral("-newkey")};
     if (p_eKeyType == Rsa)
         arguments << QStringLiteral("rsa:2048");
     else
