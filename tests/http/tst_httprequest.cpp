@@ -212,6 +212,9 @@ void tst_HttpRequest::parse_data()
                                              << QByteArray() << "" << QByteArray() << "";
     QTest::newRow("double blank in request line") << QByteArray("GET  / HTTP/1.1\r\n") << HttpRequest::Aborted
                                                   << QByteArray() << "" << QByteArray() << "";
+    QTest::newRow("bare line feeds end no line")
+        << QByteArray("GET /b HTTP/1.1\n\n") << HttpRequest::WaitingForRequestLine << QByteArray() << ""
+        << QByteArray() << "";
     QTest::newRow("incomplete headers wait")
         << QByteArray("GET /w HTTP/1.1\r\nHost: x\r\n") << HttpRequest::WaitingForHeaders << QByteArray("/w")
         << "" << QByteArray() << "";
