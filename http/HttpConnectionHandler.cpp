@@ -1,0 +1,220 @@
+#include "HttpConnectionHandler.h"
+
+#include "HttpRequest.h"
+#include "HttpRequestHandler.h"
+#include "HttpResponse.h"
+#include "HttpSettings.h"
+
+#include <QScopedValueRollback>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QThread>
+
+namespace {
+
+// Longest single wait for the socket to take pending bytes before closing.
+constexpr int kDrainWaitMs = 30000;
+
+const QByteArray kEntityTooLarge =
+    "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
+
+bool equalsClose(const QByteArray& p_arrValue)
+{
+    return p_arrValue.compare("close", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequestHandler* p_pRequestHandler,
+                                             const QSslConfiguration* p_pSslConfiguration)
+    : m_pSettings(p_pSettings), m_pRequestHandler(p_pRequestHandler), m_pSslConfiguration(p_pSslConfiguration)
+{
+    m_pThread = new QThread();
+    m_pThread->start();
+    qDebug("HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
+    moveToThread(m_pThread);
+    m_readTimer.moveToThread(m_pThread);
+    m_readTimer.setSingleShot(true);
+
+    createSocket();
+    m_pSocket->moveToThread(m_pThread);
+
+    connect(m_pSocket, &QTcpSocket::readyRead, this, &HttpConnectionHandler::read);
+    connect(m_pSocket, &QTcpSocket::disconnected, this, &HttpConnectionHandler::disconnected);
+    connect(&m_readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
+    connect(m_pThread, &QThread::finished, this, &HttpConnectionHandler::thread_done);
+
+    qDebug("HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
+}
+
+HttpConnectionHandler::~HttpConnectionHandler()
+{
+    m_pThread->quit();
+    m_pThread->wait();
+    m_pThread->deleteLater();
+    qDebug("HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
+}
+
+void HttpConnectionHandler::createSocket()
+{
+    if (m_pSslConfiguration) {
+        auto* sslSocket = new QSslSocket();
+        sslSocket->setSslConfiguration(*m_pSslConfiguration);
+        m_pSocket = sslSocket;
+        qDebug("HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
+    } else {
+        m_pSocket = new QTcpSocket();
+    }
+}
+
+void HttpConnectionHandler::thread_done()
+{
+    m_readTimer.stop();
+    m_pSocket->close();
+    delete m_pSocket;
+    m_pSocket = nullptr;
+    delete m_pCurrentRequest;
+    m_pCurrentRequest = nullptr;
+    qDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
+}
+
+void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
+{
+    qDebug("HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
+    m_busy = true;
+
+    // The socket is reused: a connection attempt aborted at once clears
+    // whatever the previous connection left in its buffers.
+    m_pSocket->connectToHost(QString(), 0);
+    m_pSocket->abort();
+
+    if (!m_pSocket->setSocketDescriptor(socketDescriptor)) {
+        qCritical("HttpConnectionHandler (%p): cannot initialize socket: %s", static_cast<void*>(this),
+                  qPrintable(m_pSocket->errorString()));
+        // No disconnection will follow, so the handler goes back to the pool
+        // here; otherwise it would stay busy for good.
+        m_busy = false;
+        return;
+    }
+
+    if (m_pSslConfiguration) {
+        qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
+        static_cast<QSslSocket*>(m_pSocket)->startServerEncryption();
+    }
+
+    startReadTimer();
+    delete m_pCurrentRequest;
+    m_pCurrentRequest = nullptr;
+}
+
+void HttpConnectionHandler::startReadTimer()
+{
+    m_readTimer.start(m_pSettings->value(QStringLiteral("readTimeout"), 10000).toInt());
+}
+
+void HttpConnectionHandler::drainSocket()
+{
+    while (m_pSocket->bytesToWrite() > 0) {
+        if (!m_pSocket->waitForBytesWritten(kDrainWaitMs))
+            break;
+    }
+}
+
+void HttpConnectionHandler::readTimeout()
+{
+    qDebug("HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
+    drainSocket();
+    m_pSocket->disconnectFromHost();
+    delete m_pCurrentRequest;
+    m_pCurrentRequest = nullptr;
+}
+
+void HttpConnectionHandler::disconnected()
+{
+    qDebug("HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
+    m_pSocket->close();
+    m_readTimer.stop();
+    m_busy = false;
+}
+
+void HttpConnectionHandler::read()
+{
+    // Waiting for the socket inside a response may deliver readyRead again;
+    // the loop below picks those bytes up, so a nested call has nothing to do.
+    if (m_reading)
+        return;
+    QScopedValueRollback<bool> reading(m_reading, true);
+
+    // Several requests may arrive back to back; serve them in turn.
+    while (m_pSocket->bytesAvailable() > 0 && m_pSocket->state() == QAbstractSocket::ConnectedState) {
+        if (!m_pCurrentRequest)
+            m_pCurrentRequest = new HttpRequest(m_pSettings);
+
+        while (m_pSocket->bytesAvailable() > 0 && m_pCurrentRequest->status() != HttpRequest::Complete &&
+               m_pCurrentRequest->status() != HttpRequest::Aborted) {
+            m_pCurrentRequest->consume(m_pSocket);
+            // A long upload must not time out while it makes progress.
+            if (m_pCurrentRequest->status() == HttpRequest::WaitingForBody)
+                startReadTimer();
+        }
+
+        if (m_pCurrentRequest->status() == HttpRequest::Aborted) {
+            abortRequest();
+            return;
+        }
+        if (m_pCurrentRequest->status() == HttpRequest::Complete)
+            serveRequest();
+    }
+}
+
+void HttpConnectionHandler::abortRequest()
+{
+    // One fixed answer for every reason a request is given up.
+    m_pSocket->write(kEntityTooLarge);
+    drainSocket();
+    m_pSocket->disconnectFromHost();
+    delete m_pCurrentRequest;
+    m_pCurrentRequest = nullptr;
+}
+
+void HttpConnectionHandler::serveRequest()
+{
+    m_readTimer.stop();
+    qDebug("HttpConnectionHandler (%p): received request", static_cast<void*>(this));
+
+    HttpResponse response(m_pSocket);
+    // "Connection: close" keeps the response from switching to chunked
+    // framing for clients that will not keep the connection.
+    bool closeConnection = equalsClose(m_pCurrentRequest->header("Connection")) ||
+                           m_pCurrentRequest->version().compare("HTTP/1.0", Qt::CaseInsensitive) == 0;
+    if (closeConnection)
+        response.setHeader("Connection", "close");
+
+    try {
+        m_pRequestHandler->service(*m_pCurrentRequest, response);
+    } catch (...) {
+        qCritical("HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
+                  static_cast<void*>(this));
+    }
+
+    if (!response.lastPartSent())
+        response.write(QByteArray(), true);
+    qDebug("HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
+
+    if (!closeConnection) {
+        // Without a length or chunked framing only the close ends the body.
+        const QMap<QByteArray, QByteArray>& headers = response.headers();
+        closeConnection = equalsClose(headers.value("Connection")) ||
+                          (!headers.contains("Content-Length") &&
+                           headers.value("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) != 0);
+    }
+
+    if (closeConnection) {
+        drainSocket();
+        m_pSocket->disconnectFromHost();
+    } else if (m_pSocket->state() == QAbstractSocket::ConnectedState) {
+        startReadTimer();
+    }
+    delete m_pCurrentRequest;
+    m_pCurrentRequest = nullptr;
+}

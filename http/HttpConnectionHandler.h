@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+
+class HttpRequest;
+class HttpRequestHandler;
+class HttpSettings;
+class QSslConfiguration;
+class QTcpSocket;
+class QThread;
+
+// The native socket descriptor handed from the listener to a handler. It is
+// registered with the meta-type system under this name (by HttpListener) so
+// that it can travel in a queued call.
+typedef qintptr tSocketDescriptor;
+
+// One worker thread with one reusable socket, serving one connection at a
+// time: reads requests, calls the request handler, writes the answers and
+// keeps the connection alive or closes it.
+//
+// Thread affinity: constructed and destroyed in the pool's thread; the object,
+// its socket and its read timer live in the worker thread it owns, where all
+// its slots run. handleConnection() must be reached by a queued call. Only
+// isBusy()/setBusy() may be called from other threads.
+class HttpConnectionHandler : public QObject
+{
+    Q_OBJECT
+public:
+    // p_pSslConfiguration nullptr serves plain HTTP. All three pointers must
+    // outlive the handler.
+    HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequestHandler* p_pRequestHandler,
+                          const QSslConfiguration* p_pSslConfiguration);
+    // Stops the worker thread and waits for it.
+    ~HttpConnectionHandler() override;
+
+    bool isBusy() const { return m_busy; }
+    void setBusy() { m_busy = true; }
+
+public slots:
+    void handleConnection(tSocketDescriptor socketDescriptor);
+
+private slots:
+    void read();
+    void disconnected();
+    void readTimeout();
+    void thread_done();
+
+private:
+    void createSocket();
+    void startReadTimer();
+    void drainSocket();
+    void serveRequest();
+    void abortRequest();
+
+    HttpSettings* m_pSettings;
+    HttpRequestHandler* m_pRequestHandler;
+    const QSslConfiguration* m_pSslConfiguration;
+    QTcpSocket* m_pSocket = nullptr;
+    QThread* m_pThread = nullptr;
+    QTimer m_readTimer;
+    HttpRequest* m_pCurrentRequest = nullptr;
+    std::atomic_bool m_busy{false};
+    bool m_reading = false;
+};

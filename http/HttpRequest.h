@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QMap>
+#include <QMultiMap>
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+class HttpSettings;
+class QIODevice;
+class QSslCertificate;
+class QTemporaryFile;
+
+// One HTTP/1.x request, received incrementally. The connection handler calls
+// consume() while bytes are available and status() is neither Complete nor
+// Aborted; consume() never blocks and never reads past the end of this request,
+// so pipelined requests stay in the device for the next HttpRequest.
+//
+// Limits (read from the settings when the object is made): request line,
+// headers and a plain body together may hold maxRequestSize bytes (default
+// 16000); a multipart body must stay below maxMultiPartSize bytes (default
+// 1000000) and is streamed into a temporary file rather than kept in memory.
+// A broken request line or an exceeded limit ends in Aborted.
+//
+// Used in one thread only (the connection's worker thread).
+class HttpRequest
+{
+public:
+    enum RequestState
+    {
+        WaitingForRequestLine,
+        WaitingForHeaders,
+        WaitingForBody,
+        Complete,
+        Aborted
+    };
+
+    using ParameterList = QVector<QPair<QString, QString>>;
+
+    // p_pSettings must outlive the constructor call only.
+    explicit HttpRequest(HttpSettings* p_pSettings);
+    virtual ~HttpRequest();
+
+    HttpRequest(const HttpRequest&) = delete;
+    HttpRequest& operator=(const HttpRequest&) = delete;
+
+    // Reads what the current state allows from p_pDevice. Any QIODevice will
+    // do; from a QAbstractSocket the peer address is taken, from a QSslSocket
+    // also the certificates of both ends (on the first call).
+    void consume(QIODevice* p_pDevice);
+
+    RequestState status() const { return m_state; }
+
+    QByteArray method() const { return m_method; }
+    QByteArray version() const { return m_version; }
+    // The target as received, without the query once the request is complete.
+    QByteArray undecodedPath() const { return m_path; }
+    QByteArray path() const { return urlDecode(m_path); }
+
+    // Header names are stored lower-case; p_arrName is compared after
+    // lower-casing. header() gives the latest value, headers() all values in
+    // the order received. Cookie headers are removed once they are parsed.
+    QByteArray header(const QByteArray& p_arrName) const;
+    QList<QByteArray> headers(const QByteArray& p_arrName) const;
+    const QMultiMap<QByteArray, QByteArray>& headerMap() const { return m_headers; }
+
+    // Decoded parameters from the query, an URL-encoded body and multipart
+    // fields (a file field's value is its file name). parameter() gives the
+    // latest value, parameters() all values in the order decoded.
+    QByteArray parameter(const QByteArray& p_arrName) const;
+    QList<QByteArray> parameters(const QByteArray& p_arrName) const;
+    const QMultiMap<QByteArray, QByteArray>& parameterMap() const { return m_parameters; }
+    // All parameters in decoding order: multipart fields first, then the
+    // query; otherwise the query first, then the body. Each text holds the
+    // decoded bytes up to the first zero byte, read as UTF-8.
+    const ParameterList& parameterList() const { return m_parameterList; }
+
+    // Raw body bytes; empty for multipart bodies.
+    QByteArray body() const { return m_body; }
+
+    // The temporary file of a multipart file field, positioned at its start,
+    // or nullptr. Owned by the request and removed with it. A later field of
+    // the same name replaces an earlier one.
+    QTemporaryFile* uploadedFile(const QByteArray& p_arrFieldName) const;
+
+    QByteArray cookie(const QByteArray& p_arrName) const { return m_cookies.value(p_arrName); }
+    const QMap<QByteArray, QByteArray>& cookieMap() const { return m_cookies; }
+
+    QHostAddress peerAddress() const { return m_peerAddress; }
+    // nullptr unless the request was read from a TLS socket; a null
+    // certificate when the client sent none. Owned by the request.
+    const QSslCertificate* localCertificate() const { return m_pLocalCertificate.get(); }
+    const QSslCertificate* peerCertificate() const { return m_pPeerCertificate.get(); }
+
+    // "+" becomes a blank, "%" with two hex digits the byte they denote; any
+    // other "%" stays as it is.
+    static QByteArray urlDecode(const QByteArray& p_arrSource);
+
+private:
+    void readRequestLine(QIODevice* p_pDevice);
+    void readHeader(QIODevice* p_pDevice);
+    void readBody(QIODevice* p_pDevice);
+    void readMultipartBody(QIODevice* p_pDevice);
+    bool readLine(QIODevice* p_pDevice, QByteArray* p_pLine);
+    void endOfHeaders();
+    void parseMultipartFile();
+    void finishPart(const QByteArray& p_arrFieldName, const QByteArray& p_arrFileName, QByteArray p_arrValue,
+                    std::unique_ptr<QTemporaryFile> p_pFile);
+    void decodeParameters();
+    void extractCookies();
+    void addParameter(const QByteArray& p_arrName, const QByteArray& p_arrValue);
+
+    RequestState m_state = WaitingForRequestLine;
+    QByteArray m_method;
+    QByteArray m_path;
+    QByteArray m_version;
+    QMultiMap<QByteArray, QByteArray> m_headers;
+    QMultiMap<QByteArray, QByteArray> m_parameters;
+    ParameterList m_parameterList;
+    QMap<QByteArray, QTemporaryFile*> m_uploadedFiles;
+    QMap<QByteArray, QByteArray> m_cookies;
+    QByteArray m_body;
+    QHostAddress m_peerAddress;
+    std::unique_ptr<QSslCertificate> m_pLocalCertificate;
+    std::unique_ptr<QSslCertificate> m_pPeerCertificate;
+
+    qint64 m_maxSize;
+    qint64 m_maxMultiPartSize;
+    qint64 m_currentSize = 0;
+    qint64 m_expectedBodySize = 0;
+    QByteArray m_currentHeader;
+    QByteArray m_boundary;
+    std::unique_ptr<QTemporaryFile> m_pTempFile;
+    QByteArray m_lineBuffer;
+};

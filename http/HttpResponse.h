@@ -1,0 +1,61 @@
+#pragma once
+
+#include "HttpCookie.h"
+
+#include <QByteArray>
+#include <QMap>
+
+class QIODevice;
+
+// Writes one HTTP/1.1 response: status line, headers and cookies once, then
+// the body. A single write() with p_bLastPart true sends a Content-Length
+// response; pieces go out chunked, or raw when "Connection: close" is set (the
+// end of the connection then ends the body).
+//
+// Headers and cookies must be set before the first write(). Used in the
+// connection's worker thread only; the device (normally the connection's
+// socket, any QIODevice for tests) is not owned.
+class HttpResponse
+{
+public:
+    explicit HttpResponse(QIODevice* p_pSocket);
+
+    HttpResponse(const HttpResponse&) = delete;
+    HttpResponse& operator=(const HttpResponse&) = delete;
+
+    void setStatus(int p_nCode, const QByteArray& p_arrText);
+    int statusCode() const { return m_statusCode; }
+    QByteArray statusText() const { return m_statusText; }
+
+    // Replaces a header of the same name (names compare exactly). Header
+    // lines go out in ascending byte order of their names.
+    void setHeader(const QByteArray& p_arrName, const QByteArray& p_arrValue);
+    void setHeader(const QByteArray& p_arrName, int p_nValue);
+    const QMap<QByteArray, QByteArray>& headers() const { return m_headers; }
+
+    // Stores the cookie under its name; a cookie without a name is ignored.
+    void setCookie(const HttpCookie& p_cookie);
+    const QMap<QByteArray, HttpCookie>& cookies() const { return m_cookies; }
+
+    // No call may follow one with p_bLastPart true.
+    void write(const QByteArray& p_arrData, bool p_bLastPart = false);
+    // 303 "See Other" with the Location header and the body "Redirect".
+    void redirect(const QByteArray& p_arrUrl);
+
+    bool lastPartSent() const { return m_lastPartSent; }
+    void flush();
+    bool isConnected() const;
+
+private:
+    void writeHeaders();
+    bool writeToSocket(const QByteArray& p_arrData);
+
+    QIODevice* m_pSocket;
+    QMap<QByteArray, QByteArray> m_headers;
+    QMap<QByteArray, HttpCookie> m_cookies;
+    int m_statusCode = 200;
+    QByteArray m_statusText = "OK";
+    bool m_headersSent = false;
+    bool m_lastPartSent = false;
+    bool m_chunkedMode = false;
+};
