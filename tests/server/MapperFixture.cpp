@@ -82,6 +82,15 @@ QVariantList MapperFixture::args(const QVector<event_t>& p_events, const QByteAr
     return index < 0 ? QVariantList() : p_events.at(index).mid(1);
 }
 
+QList<int> MapperFixture::finishedIds(int p_nFirst) const
+{
+    QList<int> ids;
+    std::copy_if(m_finished.cbegin(), m_finished.cend(), std::back_inserter(ids),
+                 [=](int id) { return id >= p_nFirst; });
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
 bool MapperFixture::runClients(int p_nThreads, int p_nEach,
                                const std::function<QByteArray(int, int)>& p_request)
 {

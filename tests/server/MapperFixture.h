@@ -77,7 +77,8 @@ public:
     static QVariantList args(const QVector<event_t>& p_events, const QByteArray& p_arrName);
     // The log lines of the latest request (from requestProcessed).
     QStringList requestData() { return args(events(), "requestProcessed").value(4).toStringList(); }
-    QList<int> finishedIds() const { return m_finished; }
+    // The ids of the finished requests from p_nFirst on, in ascending order.
+    QList<int> finishedIds(int p_nFirst) const;
 
     // p_nThreads clients at once, each sending p_nEach requests on one
     // keep-alive connection. True when every reply had status 200.
