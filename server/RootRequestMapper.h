@@ -124,6 +124,10 @@ public:
     // The id handed to the most recent request of the process, 0 before the
     // first one. Ids are process-wide and start at 1.
     static int lastRequestId();
+    // The number of the most recently stored upload of the process (upload
+    // area and IFF endpoint together), 0 before the first one. A stored
+    // upload is named by its number in the upload directory.
+    static int lastUploadNumber();
 
     // Registers every type that the mapper's signals carry across threads,
     // under the names that queued connections use: "QVector< int >",
@@ -235,6 +239,11 @@ private:
     void answerFirmwareReflect(context_t& p_context);
     void answerGenerator(context_t& p_context);
     void answerIff(context_t& p_context);
+    // Both upload branches: the form, or the uploaded file of the field
+    // "filename" stored under the next upload number. They differ only in
+    // the answer to a stored file that cannot be created.
+    void receiveUpload(context_t& p_context, int p_nCreateFailedStatus,
+                       const QByteArray& p_arrCreateFailedText);
 
     // Protocol level 1 (RootRequestMapperLevel1.cpp).
     void answerLevel1(context_t& p_context);

@@ -22,6 +22,11 @@ MapperFixture::MapperFixture()
     record(&RootRequestMapper::receivedDataset, "receivedDataset");
     record(&RootRequestMapper::bodyContent, "bodyContent");
     record(&RootRequestMapper::sendNotification, "sendNotification");
+    connect(
+        &mapper, &RootRequestMapper::receivedFile, this,
+        [this](const QHostAddress&, int p_nId, const QString& p_strSource, const QString& p_strDestination) {
+            m_events[p_nId].append(QVariantList{"receivedFile", p_strSource, p_strDestination});
+        });
     connect(&mapper, &RootRequestMapper::requestFinished, this, [this](const QVariantMap& p_info) {
         const int id = p_info.value(QStringLiteral("Request-ID")).toInt();
         m_finished.append(id);

@@ -27,7 +27,7 @@ class MapperFixture : public QObject
 public:
     using hook_t = std::function<void(RootRequestMapper::request_t&, RootRequestMapper::response_t&)>;
     // One report: the signal's name, then its arguments after the request id
-    // (requestFinished: the map itself).
+    // (requestFinished: the map itself; receivedFile: source and destination).
     using event_t = QVariantList;
 
     MapperFixture();

@@ -1,40 +1,11 @@
+#include "TestArchive.h"
 #include "firmwareArchive.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <zip.h>
-
 namespace {
-
-struct entry_t
-{
-    QByteArray name;
-    QByteArray data;
-    zip_int32_t method;
-};
-
-bool writeArchive(const QString& p_strPath, const QList<entry_t>& p_entries)
-{
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(p_strPath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!archive)
-        return false;
-    for (const entry_t& entry : p_entries) {
-        // The buffers stay alive in p_entries until zip_close() has written them.
-        zip_source_t* source =
-            zip_source_buffer(archive, entry.data.constData(), zip_uint64_t(entry.data.size()), 0);
-        const zip_int64_t index = zip_file_add(archive, entry.name.constData(), source, ZIP_FL_ENC_UTF_8);
-        if (index < 0)
-            zip_source_free(source);
-        if (index < 0 || zip_set_file_compression(archive, zip_uint64_t(index), entry.method, 0) != 0) {
-            zip_discard(archive);
-            return false;
-        }
-    }
-    return zip_close(archive) == 0;
-}
 
 QByteArray randomBytes(int p_nSize)
 {
@@ -61,7 +32,7 @@ private:
     QString archivePath(const QString& p_strWhich) const { return m_dir.filePath(p_strWhich); }
 
     QTemporaryDir m_dir;
-    QList<entry_t> m_entries;
+    QList<archiveEntry_t> m_entries;
 };
 
 void tst_FirmwareArchive::initTestCase()
@@ -77,7 +48,7 @@ void tst_FirmwareArchive::initTestCase()
         {"empty.txt", QByteArray(), ZIP_CM_STORE},
         {QStringLiteral("\u00dcbersicht.txt").toUtf8(), QByteArray("Inhalt\n"), ZIP_CM_DEFLATE},
     };
-    QVERIFY(writeArchive(archivePath("firmware.qxz"), m_entries));
+    QVERIFY(writeTestArchive(archivePath("firmware.qxz"), m_entries));
 
     QFile notZip(archivePath("not-a-zip.qxz"));
     QVERIFY(notZip.open(QIODevice::WriteOnly));
