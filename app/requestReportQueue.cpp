@@ -1,0 +1,73 @@
+#include "requestReportQueue.h"
+
+#include <QMetaObject>
+#include <QMutexLocker>
+
+#include <algorithm>
+
+requestReportQueue_c::requestReportQueue_c(QObject* p_pParent) : QObject(p_pParent) {}
+
+void requestReportQueue_c::push(int p_nId, std::function<void()> p_fnApply)
+{
+    QMutexLocker lock(&m_mutex);
+    m_reports.push_back(report_t{p_nId, std::move(p_fnApply)});
+    if (m_nCapacity > 0 && int(m_reports.size()) > m_nCapacity) {
+        m_reports.pop_front();
+        ++m_nDropped;
+    }
+    scheduleLocked();
+}
+
+void requestReportQueue_c::setDropLimit(int p_nViewLimit)
+{
+    QMutexLocker lock(&m_mutex);
+    m_nCapacity = p_nViewLimit > 0 ? capacityFor(p_nViewLimit) : 0;
+}
+
+int requestReportQueue_c::capacityFor(int p_nViewLimit)
+{
+    // About six reports per job: 32 per entry keeps the last five view
+    // lengths of jobs at the least.
+    const qint64 capacity = std::max<qint64>(qint64(p_nViewLimit) * 32, 8192);
+    return int(std::min<qint64>(capacity, 1 << 30));
+}
+
+std::deque<requestReportQueue_c::report_t> requestReportQueue_c::takeAll()
+{
+    QMutexLocker lock(&m_mutex);
+    m_bScheduled = false;
+    std::deque<report_t> taken;
+    taken.swap(m_reports);
+    return taken;
+}
+
+void requestReportQueue_c::putBack(std::deque<report_t>&& p_reports)
+{
+    QMutexLocker lock(&m_mutex);
+    m_reports.insert(m_reports.begin(), std::make_move_iterator(p_reports.begin()),
+                     std::make_move_iterator(p_reports.end()));
+    p_reports.clear();
+    if (!m_reports.empty())
+        scheduleLocked();
+}
+
+int requestReportQueue_c::pendingCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_reports.size());
+}
+
+qint64 requestReportQueue_c::droppedCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_nDropped;
+}
+
+void requestReportQueue_c::scheduleLocked()
+{
+    if (m_bScheduled)
+        return;
+    m_bScheduled = true;
+    // One posted call per batch, whatever thread pushes.
+    QMetaObject::invokeMethod(this, &requestReportQueue_c::reportsWaiting, Qt::QueuedConnection);
+}
