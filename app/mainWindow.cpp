@@ -584,34 +584,49 @@ void mainWindow_c::reportJobProcessed(int p_nReqId)
 
 void mainWindow_c::slotApplyWaitingReports()
 {
+    m_bApplyScheduled = false;
     m_pQueue->setDropLimit(m_pRequestList->viewLimit());
-    std::deque<requestReportQueue_c::report_t> reports = m_pQueue->takeAll();
-    if (reports.empty())
+    std::deque<requestReportQueue_c::report_t> arrived = m_pQueue->takeAll();
+    std::move(arrived.begin(), arrived.end(), std::back_inserter(m_pending));
+    if (m_pending.empty())
         return;
-    std::vector<int> ids;
-    ids.reserve(reports.size());
-    for (const requestReportQueue_c::report_t& report : reports)
-        ids.push_back(report.id);
-    const std::vector<bool> keep = m_pRequestList->reportsStayingInView(ids);
+
+    // With the view limit on, what is left over is at most a view's worth of
+    // jobs, so sorting out the reports again each turn stays cheap.
+    if (m_pRequestList->viewLimit() > 0) {
+        std::vector<int> ids;
+        ids.reserve(m_pending.size());
+        for (const requestReportQueue_c::report_t& report : m_pending)
+            ids.push_back(report.id);
+        const std::vector<bool> keep = m_pRequestList->reportsStayingInView(ids);
+        std::deque<requestReportQueue_c::report_t> kept;
+        for (size_t i = 0; i < keep.size(); ++i) {
+            if (keep[i])
+                kept.push_back(std::move(m_pending[i]));
+        }
+        m_nSkippedReports += qint64(m_pending.size() - kept.size());
+        m_pending.swap(kept);
+    }
 
     m_pRequestList->beginBatch();
     QElapsedTimer clock;
     clock.start();
-    size_t next = 0;
-    while (next < reports.size()) {
-        const size_t current = next++;
-        if (!keep[current]) {
-            ++m_nSkippedReports;
-            continue;
-        }
-        reports[current].apply();
-        if (clock.elapsed() >= s_nReportBudgetMs)
-            break;
+    while (!m_pending.empty() && clock.elapsed() < s_nReportBudgetMs) {
+        const std::function<void()> apply = std::move(m_pending.front().apply);
+        m_pending.pop_front();
+        apply();
     }
-    reports.erase(reports.begin(), reports.begin() + next);
-    m_pQueue->putBack(std::move(reports));
     m_pRequestList->endBatch();
     updateNotShown();
+    if (!m_pending.empty() && !m_bApplyScheduled) {
+        m_bApplyScheduled = true;
+        QMetaObject::invokeMethod(this, &mainWindow_c::slotApplyWaitingReports, Qt::QueuedConnection);
+    }
+}
+
+int mainWindow_c::waitingReports() const
+{
+    return m_pQueue->pendingCount() + int(m_pending.size());
 }
 
 qint64 mainWindow_c::reportsNotShown() const

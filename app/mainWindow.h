@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appSettings.h"
+#include "requestReportQueue.h"
 #include "vecParameter.h"
 
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -24,7 +26,6 @@ class QPushButton;
 class QTableWidget;
 class QTreeWidgetItem;
 class requestList_c;
-class requestReportQueue_c;
 class uploadRetention_c;
 
 // The application's main window: the request log (one entry per job with its
@@ -111,6 +112,8 @@ public:
 
     requestList_c* requestList() const { return m_pRequestList; }
     requestReportQueue_c* reportQueue() const { return m_pQueue; }
+    // Reports handed in and not yet applied.
+    int waitingReports() const;
     // Reports the window did not show because their job had left the view
     // limit before the window got to them.
     qint64 reportsNotShown() const;
@@ -207,6 +210,10 @@ private:
     QList<listener_t> m_httpsListeners;
     QString m_strCloseHint;
     QList<QStringList> m_planningRows;
+    // Reports taken from the queue and not yet applied (the rest of a turn
+    // whose time ran out).
+    std::deque<requestReportQueue_c::report_t> m_pending;
+    bool m_bApplyScheduled = false;
     qint64 m_nSkippedReports = 0;
     std::atomic<bool> m_bJobProcessedWaiting{false};
 

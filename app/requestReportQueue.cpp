@@ -41,16 +41,6 @@ std::deque<requestReportQueue_c::report_t> requestReportQueue_c::takeAll()
     return taken;
 }
 
-void requestReportQueue_c::putBack(std::deque<report_t>&& p_reports)
-{
-    QMutexLocker lock(&m_mutex);
-    m_reports.insert(m_reports.begin(), std::make_move_iterator(p_reports.begin()),
-                     std::make_move_iterator(p_reports.end()));
-    p_reports.clear();
-    if (!m_reports.empty())
-        scheduleLocked();
-}
-
 int requestReportQueue_c::pendingCount() const
 {
     QMutexLocker lock(&m_mutex);

@@ -12,8 +12,7 @@
 //
 // push() may be called from any thread. The first report into an empty
 // queue emits reportsWaiting() once, queued to the queue's own thread; the
-// receiver takes all waiting reports with takeAll() and may hand back what it
-// did not get to with putBack(), which schedules another turn.
+// receiver takes all waiting reports with takeAll().
 //
 // Bound: with a drop limit set (the request view's entry limit), at most
 // capacityFor(limit) reports wait; beyond that the oldest waiting report is
@@ -42,9 +41,6 @@ public:
     static int capacityFor(int p_nViewLimit);
 
     std::deque<report_t> takeAll();
-    // Puts p_reports back in front of the queue, in order, and schedules
-    // another reportsWaiting().
-    void putBack(std::deque<report_t>&& p_reports);
 
     int pendingCount() const;
     // Reports dropped because too many were waiting, since construction.

@@ -9,7 +9,6 @@
 #include "iffForm.h"
 #include "mainWindow.h"
 #include "requestList.h"
-#include "requestReportQueue.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -22,7 +21,6 @@ using origin_t = mainWindow_c::origin_t;
 using kind_t = mainWindow_c::listenerKind_t;
 using steps_t = std::function<void(mainWindow_c&)>;
 Q_DECLARE_METATYPE(steps_t)
-Q_DECLARE_METATYPE(origin_t)
 
 namespace {
 
@@ -84,8 +82,6 @@ private slots:
     void init();
     void childRows_data();
     void childRows();
-    void originMarks_data();
-    void originMarks();
     void viewLimitDropsOldest();
     void deviceTime_data();
     void deviceTime();
@@ -93,15 +89,21 @@ private slots:
     void savesRequests();
     void receivedFile_data();
     void receivedFile();
-    void portInUseShowsError();
     void portButton_data();
     void portButton();
-    void closeProtection();
     void batchEqualsOneByOne_data();
     void batchEqualsOneByOne();
     void sustainedLoadStaysBounded();
 
 private:
+    void setViewLimit(int p_nCount)
+    {
+        m_settings.modify([&](appSettings_c::values_t& p_v) {
+            p_v.requestViewActivateLimit = p_nCount > 0;
+            p_v.requestViewCount = p_nCount;
+        });
+    }
+
     appSettings_c m_settings;
     QTemporaryDir m_dir;
 };
@@ -136,6 +138,13 @@ void tst_MainWindow::childRows_data()
         w.slot_receive_notificiation(7, 2, "checksum");
     }) << QStringList{"7 ClntCert WARNING", "  |1: table|t1", QString::fromUtf8("  |2: f|v\xc3\xa4"),
                       "  Header",           "    ||Host|dev", "    ||Accept|*/*"};
+    for (origin_t origin : {origin_t::https, origin_t::http, origin_t::unknown}) {
+        const char* mark[] = {"1 ???", "1", "1 SSL"};
+        QTest::addRow("reported twice, %s", mark[int(origin)]) << steps_t([origin](mainWindow_c& w) {
+            for (int i = 0; i < 2; ++i)
+                w.reportRequestProcessed(origin, 1, s_host, s_received, 7, 200, "GET /");
+        }) << QStringList{QString(mark[int(origin)]) + "|10.0.0.1|03:04:06.000|??? ms + 7 ms|200"};
+    }
 }
 
 void tst_MainWindow::childRows()
@@ -144,57 +153,19 @@ void tst_MainWindow::childRows()
     QFETCH(QStringList, expected);
     mainWindow_c window(nullptr, m_settings);
     steps(window);
+    QTRY_COMPARE(window.waitingReports(), 0);
     QCOMPARE(dumpAll(window.requestList()), expected);
 }
 
-void tst_MainWindow::originMarks_data()
-{
-    QTest::addColumn<origin_t>("origin");
-    QTest::addColumn<QString>("column0");
-    QTest::addColumn<QString>("background");
-    QTest::newRow("https") << origin_t::https << "1 SSL"
-                           << "#ffff00";
-    QTest::newRow("http") << origin_t::http << "1"
-                          << "";
-    QTest::newRow("unknown") << origin_t::unknown << "1 ???"
-                             << "#ff0000";
-}
-
-// Reported twice through the worker path; marks appear once.
-void tst_MainWindow::originMarks()
-{
-    QFETCH(origin_t, origin);
-    mainWindow_c window(nullptr, m_settings);
-    for (int i = 0; i < 2; ++i)
-        window.reportRequestProcessed(origin, 1, s_host, s_received, 7, 200, "GET /");
-    QTRY_COMPARE(window.reportQueue()->pendingCount(), 0);
-    QTreeWidgetItem* entry = window.requestList()->entry(1);
-    QVERIFY(entry);
-    QFETCH(QString, column0);
-    QFETCH(QString, background);
-    QCOMPARE(entry->text(0), column0);
-    QCOMPARE(entry->background(0).style() == Qt::NoBrush ? "" : entry->background(0).color().name(),
-             background);
-}
-
+// Job 1 comes back after it left the view: a new entry on top.
 void tst_MainWindow::viewLimitDropsOldest()
 {
-    m_settings.modify([](appSettings_c::values_t& p_v) {
-        p_v.requestViewActivateLimit = 1;
-        p_v.requestViewCount = 3;
-    });
+    setViewLimit(3);
     mainWindow_c window(nullptr, m_settings);
-    for (int id = 1; id <= 4; ++id)
-        window.slotBodyContent(id, "x", 0);
-    requestList_c* list = window.requestList();
-    QCOMPARE(list->topLevelItemCount(), 3);
-    QCOMPARE(list->indexSize(), 3);
-    QCOMPARE(list->topLevelItem(0)->text(0), "4");
-    QCOMPARE(list->topLevelItem(2)->text(0), "2");
-    QVERIFY(!list->entry(1));
-    window.slotBodyContent(1, "x", 0); // back on top as a new entry
-    QCOMPARE(list->topLevelItem(0)->text(0), "1");
-    QVERIFY(!list->entry(2));
+    for (int id : {1, 2, 3, 4, 1})
+        window.slotReceivedDataset(id, {});
+    QCOMPARE(dumpAll(window.requestList()), QStringList({"1", "4", "3"}));
+    QCOMPARE(window.requestList()->indexSize(), 3);
 }
 
 void tst_MainWindow::deviceTime_data()
@@ -202,25 +173,21 @@ void tst_MainWindow::deviceTime_data()
     QTest::addColumn<QString>("columns");
     QTest::addColumn<QString>("request");
     QTest::addColumn<QString>("expected");
-    const QString late = "GET /l0?dt=2024-01-02T03:04:05&x=1";
+    const char* late = "dt=2024-01-02T03:04:05&x=1";
     QTest::newRow("one second old") << "dt" << late << "1000 ms + 7 ms";
-    QTest::newRow("name with equals sign") << "dt=" << late << "1000 ms + 7 ms";
-    QTest::newRow("second name, underscore form") << "t;dt"
-                                                  << "GET /l0?t=x&dt=2024-01-02_03:04:04&"
-                                                  << "2000 ms + 7 ms";
-    QTest::newRow("first valid name wins") << "dt;t"
-                                           << "GET /l0?t=2024-01-02T03:04:05&dt=bad&"
-                                           << "1000 ms + 7 ms";
+    QTest::newRow("name ends with =") << "dt=" << late << "1000 ms + 7 ms";
+    QTest::newRow("2nd name, _ form") << "t;dt"
+                                      << "t=x&dt=2024-01-02_03:04:04&"
+                                      << "2000 ms + 7 ms";
+    QTest::newRow("first valid wins") << "dt;t"
+                                      << "t=2024-01-02T03:04:05&dt=bad&"
+                                      << "1000 ms + 7 ms";
     QTest::newRow("no device time") << "dt"
-                                    << "GET /l0?x=1&"
+                                    << "x=1&"
                                     << "??? ms + 7 ms";
-    QTest::newRow("value not followed by &") << "dt"
-                                             << "GET /l0?dt=2024-01-02T03:04:05"
-                                             << "??? ms + 7 ms";
-    QTest::newRow("name is case-sensitive") << "DT" << late << "??? ms + 7 ms";
-    QTest::newRow("device time after arrival") << "dt"
-                                               << "GET /l0?dt=2024-01-02T03:04:07&"
-                                               << "??? ms + 7 ms";
+    QTest::newRow("no & after value") << "dt"
+                                      << "dt=2024-01-02T03:04:05"
+                                      << "??? ms + 7 ms";
 }
 
 void tst_MainWindow::deviceTime()
@@ -230,7 +197,7 @@ void tst_MainWindow::deviceTime()
     QFETCH(QString, expected);
     m_settings.modify([&](appSettings_c::values_t& p_v) { p_v.saveDeviceDtColumn = columns; });
     mainWindow_c window(nullptr, m_settings);
-    processed(window, 1, request);
+    processed(window, 1, "GET /l0?" + request);
     QCOMPARE(window.requestList()->entry(1)->text(3), expected);
 }
 
@@ -273,27 +240,21 @@ void tst_MainWindow::receivedFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected");
+    const QStringList forms{"  IFF-File", "    QXIF|90|FORM Quarnex Interface File",
+                            "      QXF0|42|FORM File Content"};
+    const QString version = "      QXFV|28|FW 'fw' RC 'rc'";
     QTest::newRow("iff file") << iffFile("abc")
-                              << QStringList{"1|||||98 bytes: %1 <<= dev.iff",
-                                             "  IFF-File",
-                                             "    QXIF|90|FORM Quarnex Interface File",
-                                             "      QXF0|42|FORM File Content",
-                                             "        FNAM|5|a.txt",
-                                             "        DATA|3|<<raw data>>",
-                                             "        FTYP|4|FTYP 0xC703",
-                                             "      QXFV|28|FW 'fw' RC 'rc'"};
+                              << QStringList{"1|||||98 bytes: %1 <<= dev.iff"} + forms +
+                                     QStringList{"        FNAM|5|a.txt", "        DATA|3|<<raw data>>",
+                                                 "        FTYP|4|FTYP 0xC703", version};
     QByteArray broken = iffFile("abc");
     broken[31] = 60; // FNAM claims more bytes than its form holds
-    QTest::newRow("broken iff file") << broken
-                                     << QStringList{"1|||||98 bytes: %1 <<= dev.iff Parser error... ",
-                                                    "  IFF-File",
-                                                    "    QXIF|90|FORM Quarnex Interface File",
-                                                    "      QXF0|42|FORM File Content",
-                                                    "        |Error Code 2|\"Insufficient data size. Got 38 "
-                                                    "bytes, expected at least 68 bytes.\" at "
-                                                    "/FORM QXIF/FORM QXF0/FNAM",
-                                                    "      QXFV|28|FW 'fw' RC 'rc'"};
-    QTest::newRow("other file") << QByteArray("hello") << QStringList{"1|||||5 bytes: %1 <<= dev.iff"};
+    QTest::newRow("broken iff file")
+        << broken
+        << QStringList{"1|||||98 bytes: %1 <<= dev.iff Parser error... "} + forms +
+               QStringList{"        |Error Code 2|\"Insufficient data size. Got 38 bytes, "
+                           "expected at least 68 bytes.\" at /FORM QXIF/FORM QXF0/FNAM",
+                           version};
     QTest::newRow("missing file") << QByteArray() << QStringList{"1|||||Failed to open File %1"};
 }
 
@@ -312,46 +273,43 @@ void tst_MainWindow::receivedFile()
     QCOMPARE(dumpAll(window.requestList()), expected);
 }
 
-void tst_MainWindow::portInUseShowsError()
-{
-    QTcpServer occupant;
-    QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
-    CallbackRequestHandler handler([](HttpRequest&, HttpResponse&) {});
-    TestServer server;
-    LogCapture log(false);
-    QVERIFY(!server.start(&handler, {{"port", occupant.serverPort()}}));
-    mainWindow_c window(nullptr, m_settings);
-    window.addHttpsListener(server.listener(), server.settings());
-    QCOMPARE(window.portButton(kind_t::https, 0)->text(), "Error");
-}
-
 void tst_MainWindow::portButton_data()
 {
+    QTest::addColumn<bool>("taken");
     QTest::addColumn<bool>("move");
-    QTest::newRow("moved") << true;
-    QTest::newRow("cancelled") << false;
+    QTest::newRow("moved") << false << true;
+    QTest::newRow("cancelled") << false << false;
+    QTest::newRow("port in use, then moved") << true << true;
 }
 
-// The button asks for the port, moves the listener and stores the port.
+// The button shows the port or "Error", asks for a port, moves the listener
+// there and stores the port in the listener's settings file.
 void tst_MainWindow::portButton()
 {
+    QFETCH(bool, taken);
     QFETCH(bool, move);
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
     CallbackRequestHandler handler(
         [](HttpRequest&, HttpResponse& p_response) { p_response.write("here", true); });
     TestServer server;
-    QVERIFY(server.start(&handler));
-    const int oldPort = server.port();
+    LogCapture log(false);
+    QCOMPARE(server.start(&handler, taken ? QVariantMap{{"port", occupant.serverPort()}} : QVariantMap()),
+             !taken);
+    const int oldPort = taken ? occupant.serverPort() : server.port();
     const int newPort = move ? freePort() : oldPort;
     mainWindow_c window(nullptr, m_settings);
     window.addHttpListener(server.listener(), server.settings());
+    QPushButton* button = window.portButton(kind_t::http, 0);
+    QCOMPARE(button->text(), taken ? "Error" : QString::number(oldPort));
     int asked = 0;
-    window.setPortAsker([&](int p_nCurrent) -> std::optional<int> {
+    window.setPortAsker([&](int p_nCurrent) {
         asked = p_nCurrent;
         return move ? std::optional<int>(newPort) : std::nullopt;
     });
-    window.portButton(kind_t::http, 0)->click();
+    button->click();
     QCOMPARE(asked, oldPort);
-    QCOMPARE(window.portButton(kind_t::http, 0)->text(), QString::number(newPort));
+    QCOMPARE(button->text(), QString::number(newPort));
     QCOMPARE(QSettings(server.settingsFile(), QSettings::IniFormat).value("port").toInt(),
              move ? newPort : 0);
     HttpReply reply;
@@ -359,27 +317,11 @@ void tst_MainWindow::portButton()
     QCOMPARE(reply.body, QByteArray("here"));
 }
 
-void tst_MainWindow::closeProtection()
-{
-    mainWindow_c window(nullptr, m_settings);
-    QStringList messages;
-    window.setHintAsker([] { return QString("tests running"); });
-    window.setMessenger([&](QMessageBox::Icon, const QString& p_strTitle, const QString& p_strText) {
-        messages << p_strTitle + ": " + p_strText;
-    });
-    window.show();
-    window.protectAction()->trigger();
-    QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
-    QCOMPARE(messages, QStringList{"Please consider...: tests running"});
-}
-
 void tst_MainWindow::batchEqualsOneByOne_data()
 {
     QTest::addColumn<int>("limit");
     QTest::addColumn<QVector<int>>("ids");
     QTest::newRow("no limit") << 0 << QVector<int>{1, 2, 1, 3};
-    QTest::newRow("each job once") << 3 << QVector<int>{1, 2, 3, 4, 5, 6, 7};
     QTest::newRow("interleaved jobs") << 3 << QVector<int>{1, 2, 1, 3, 2, 4, 3, 5, 4, 6, 5, 7, 6, 7};
     QTest::newRow("job back after leaving") << 2 << QVector<int>{1, 2, 3, 1, 4, 2, 1};
     QTest::newRow("limit of one") << 1 << QVector<int>{5, 5, 6, 5, 6, 6};
@@ -391,10 +333,7 @@ void tst_MainWindow::batchEqualsOneByOne()
 {
     QFETCH(int, limit);
     QFETCH(QVector<int>, ids);
-    m_settings.modify([&](appSettings_c::values_t& p_v) {
-        p_v.requestViewActivateLimit = limit > 0;
-        p_v.requestViewCount = limit;
-    });
+    setViewLimit(limit);
     mainWindow_c direct(nullptr, m_settings);
     mainWindow_c batched(nullptr, m_settings);
     for (mainWindow_c* window : {&direct, &batched}) {
@@ -405,7 +344,7 @@ void tst_MainWindow::batchEqualsOneByOne()
         direct.slotBodyContent(ids[i], QByteArray::number(i), 0);
         batched.reportBodyContent(ids[i], QByteArray::number(i), 0);
     }
-    QTRY_COMPARE(batched.reportQueue()->pendingCount(), 0);
+    QTRY_COMPARE(batched.waitingReports(), 0);
     QCOMPARE(dumpAll(batched.requestList()), dumpAll(direct.requestList()));
     QCOMPARE(batched.requestList()->indexSize(), direct.requestList()->topLevelItemCount());
 }
@@ -414,10 +353,7 @@ void tst_MainWindow::batchEqualsOneByOne()
 // the list, the index and the queue end up bounded and the newest job whole.
 void tst_MainWindow::sustainedLoadStaysBounded()
 {
-    m_settings.modify([](appSettings_c::values_t& p_v) {
-        p_v.requestViewActivateLimit = 1;
-        p_v.requestViewCount = 250;
-    });
+    setViewLimit(250);
     mainWindow_c window(nullptr, m_settings);
     const int jobs = 5000;
     QThread* worker = QThread::create([&window] {
@@ -431,7 +367,7 @@ void tst_MainWindow::sustainedLoadStaysBounded()
     worker->start();
     QVERIFY(worker->wait(60000));
     delete worker;
-    QTRY_COMPARE_WITH_TIMEOUT(window.reportQueue()->pendingCount(), 0, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.waitingReports(), 0, 30000);
     requestList_c* list = window.requestList();
     QCOMPARE(list->topLevelItemCount(), 250);
     QCOMPARE(list->indexSize(), 250);
