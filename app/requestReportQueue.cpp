@@ -12,8 +12,14 @@ void requestReportQueue_c::push(int p_nId, std::function<void()> p_fnApply)
     QMutexLocker lock(&m_mutex);
     m_reports.push_back(report_t{p_nId, std::move(p_fnApply)});
     if (m_nCapacity > 0 && int(m_reports.size()) > m_nCapacity) {
-        m_reports.pop_front();
-        ++m_nDropped;
+        // Reports without an entry are coalesced by their senders, so at most
+        // a few wait; losing one would lose its kind for good.
+        const auto oldest = std::find_if(m_reports.begin(), m_reports.end(),
+                                         [](const report_t& p_report) { return p_report.id != noEntry; });
+        if (oldest != m_reports.end()) {
+            m_reports.erase(oldest);
+            ++m_nDropped;
+        }
     }
     scheduleLocked();
 }

@@ -16,9 +16,10 @@
 //
 // Bound: with a drop limit set (the request view's entry limit), at most
 // capacityFor(limit) reports wait; beyond that the oldest waiting report is
-// dropped and counted. Jobs report a handful of times each, so the dropped
-// ones concern jobs many times the view's length back, which the view would
-// have removed at once. Without a limit nothing is dropped.
+// dropped and counted (reports without an entry are kept). Jobs report a
+// handful of times each, so the dropped ones concern jobs many times the
+// view's length back, which the view would have removed at once. Without a
+// limit nothing is dropped.
 class requestReportQueue_c : public QObject
 {
     Q_OBJECT
