@@ -96,6 +96,10 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
         m_busy = false;
         return;
     }
+    // Headers and body leave in separate writes; with Nagle's algorithm the
+    // body of a kept-alive connection would wait for the client's delayed
+    // acknowledgement of the headers (tens of milliseconds per response).
+    m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (m_pSslConfiguration) {
         qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));

@@ -1,0 +1,13 @@
+#include "HttpV1Processor.h"
+
+HttpV1Processor::HttpV1Processor(QObject* p_pParent) : QObject(p_pParent) {}
+
+void HttpV1Processor::process(int, const RootRequestMapper::request_t& p_request,
+                              RootRequestMapper::response_t& p_response, QVariant& p_requestData)
+{
+    p_requestData = p_request.decodedLines();
+    p_response.status = 200;
+    p_response.statusText = QStringLiteral("Ok");
+    p_response.setField(QStringLiteral("Content-Type"), QStringLiteral("text/html; charset=ISO-8859-1"));
+    p_response.addParameter(QStringLiteral("qx_api"), QStringLiteral("1"));
+}

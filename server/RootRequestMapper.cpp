@@ -1,0 +1,356 @@
+// Request intake, authentication, dispatch, the JSON branch, the default page
+// and the common end of every request.
+
+#include "RootRequestMapper.h"
+
+#include "HttpRequest.h"
+#include "HttpResponse.h"
+#include "HttpV0Processor.h"
+#include "HttpV1Processor.h"
+#include "appSettings.h"
+
+#include <QAtomicInt>
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+
+// Process-wide; the first request gets id 1.
+QAtomicInt s_requestCounter;
+
+const QByteArray kUploadArea = "/upload-area";
+const QByteArray kDownloadArea = "/download-area";
+const QByteArray kFirmwareArea = "/firmware-area";
+const QByteArray kGeneratorPrefix = "/gen-data/";
+
+QByteArray joinedParameters(const HttpRequest::ParameterList& p_parameters)
+{
+    QByteArray joined;
+    for (const auto& pair : p_parameters)
+        joined += (joined.isEmpty() ? "" : "&") + pair.first.toUtf8() + '=' + pair.second.toUtf8();
+    return joined;
+}
+
+} // namespace
+
+RootRequestMapper::RootRequestMapper(const QString& p_strName, QObject* p_pParent)
+    : HttpRequestHandler(p_pParent), m_strName(p_strName), m_pV1Processor(new HttpV1Processor(this)),
+      m_pV0Processor(new HttpV0Processor(this))
+{
+    connect(m_pV1Processor, &HttpV1Processor::sendNotification, this, &RootRequestMapper::sendNotification);
+    connect(m_pV0Processor, &HttpV0Processor::sendNotification, this, &RootRequestMapper::sendNotification);
+}
+
+RootRequestMapper::~RootRequestMapper() = default;
+
+int RootRequestMapper::nextRequestId()
+{
+    return s_requestCounter.fetchAndAddOrdered(1) + 1;
+}
+
+int RootRequestMapper::lastRequestId()
+{
+    return s_requestCounter.loadAcquire();
+}
+
+void RootRequestMapper::registerMetaTypes()
+{
+    qRegisterMetaType<QVector<int>>("QVector< int >");
+    qRegisterMetaType<QHostAddress>("QHostAddress");
+    registerVecParameterMetaType();
+    qRegisterMetaType<request_t>("RootRequestMapper::request_t");
+    qRegisterMetaType<response_t>("RootRequestMapper::response_t");
+}
+
+void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response)
+{
+    context_t context(p_request, p_response);
+    context.received = QDateTime::currentDateTime();
+    context.clock.start();
+    context.peer = p_request.peerAddress();
+
+    const appSettings_c& settings = appSettings_c::instance();
+    if (settings.immediateClose() != 0)
+        p_response.setHeader("Connection", "close");
+    if (settings.saveIncomingReq() != 0)
+        appendToRequestLog(context, settings.saveIncomingReqFilename());
+    checkAuthentication(context);
+    takeRequest(context);
+
+    const route_t route = selectRoute(context);
+    p_response.setHeader("qx-handler", route.handlerTag);
+    (this->*route.branch)(context);
+}
+
+void RootRequestMapper::appendToRequestLog(const context_t& p_context,
+                                           const QString& p_strFileNamePattern) const
+{
+    const QDate day = p_context.received.date();
+    QString fileName = p_strFileNamePattern;
+    fileName.replace(QLatin1String("%Y"), day.toString(QStringLiteral("yyyy")))
+        .replace(QLatin1String("%M"), day.toString(QStringLiteral("MM")))
+        .replace(QLatin1String("%D"), day.toString(QStringLiteral("dd")));
+
+    bool isIPv4 = false;
+    const quint32 ipv4 = p_context.peer.toIPv4Address(&isIPv4);
+    const QString peer = isIPv4 && ipv4 != 0 ? QStringLiteral("%1.%2.%3.%4")
+                                                   .arg(ipv4 >> 24)
+                                                   .arg((ipv4 >> 16) & 0xff)
+                                                   .arg((ipv4 >> 8) & 0xff)
+                                                   .arg(ipv4 & 0xff)
+                                             : p_context.peer.toString();
+    const HttpRequest& request = p_context.httpRequest;
+    QByteArray line = p_context.received.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")).toUtf8() + ';' +
+                      peer.toUtf8() + ';' + request.method() + ' ' + request.path();
+    if (!request.parameterList().isEmpty())
+        line += '?' + joinedParameters(request.parameterList());
+    line += '\n';
+
+    // Workers of all ports append to the same file; one line at a time.
+    static QMutex s_fileMutex;
+    const QMutexLocker locker(&s_fileMutex);
+    QFile file(fileName);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(line);
+}
+
+void RootRequestMapper::checkAuthentication(context_t& p_context) const
+{
+    p_context.authFailed = false;
+    const appSettings_c& settings = appSettings_c::instance();
+    if (settings.baActive() == 0)
+        return;
+
+    const QByteArray auth = p_context.httpRequest.header("Authorization");
+    p_context.authorization = auth;
+    p_context.credentials = QString::fromUtf8(QByteArray::fromBase64(auth.mid(6)));
+
+    qDebug() << "REQUIRE BASIC AUTHENTICATION";
+    p_context.authFailed = true;
+    if (auth.isEmpty())
+        return;
+    const QString& credentials = p_context.credentials;
+    const int colon = credentials.indexOf(QLatin1Char(':'));
+    if (auth.left(6).toLower() != "basic " || colon < 1) {
+        qDebug().noquote() << "Authorize token not valid:" << auth;
+        return;
+    }
+
+    qDebug().noquote() << "AUTH TOKEN:" << auth << "cleartext:" << credentials;
+    const QString user = credentials.left(colon);
+    const QString expectedUser = settings.baUser();
+    p_context.authFailed = user != expectedUser;
+    if (p_context.authFailed) {
+        qDebug().noquote() << QStringLiteral("Mismatch in Basic Auth username: received %1, expected: %2")
+                                  .arg(user, expectedUser);
+    }
+    const QString password = credentials.mid(colon + 1);
+    const QString expectedPassword = settings.baPassword();
+    if (password != expectedPassword) {
+        p_context.authFailed = true;
+        qDebug().noquote() << QStringLiteral("Mismatch in Basic Auth password: received %1, expected: %2")
+                                  .arg(password, expectedPassword);
+    }
+}
+
+void RootRequestMapper::takeRequest(context_t& p_context) const
+{
+    const HttpRequest& http = p_context.httpRequest;
+    const bool trace = m_bDebugOutput;
+    request_t& request = p_context.request;
+
+    const auto& headerMap = http.headerMap();
+    request.headers.reserve(size_t(headerMap.size()));
+    for (auto it = headerMap.cbegin(); it != headerMap.cend(); ++it) {
+        if (trace)
+            qDebug().noquote().nospace() << "    HEADER " << it.key() << "=>" << it.value();
+        request.headers.emplace_back(it.key(), it.value());
+    }
+
+    p_context.id = nextRequestId();
+    p_context.requestInfo.insert(QStringLiteral("Request-ID"), p_context.id);
+    p_context.requestInfo.insert(QStringLiteral("Receiving-Time"), p_context.received);
+    if (trace) {
+        for (const auto& pair : http.parameterList())
+            qDebug().noquote().nospace() << "    PARAMETER " << pair.first << "=>" << pair.second;
+    }
+    p_context.requestInfo.insert(QStringLiteral("Host"), p_context.peer.toString());
+
+    const QByteArray decodedPath = http.path();
+    request.method = http.method();
+    request.path = QString::fromUtf8(decodedPath);
+    request.parameters = http.parameterList();
+    if (!request.parameters.isEmpty())
+        request.path += QLatin1Char('?') + QString::fromUtf8(joinedParameters(request.parameters));
+    request.body = http.body();
+    if (http.localCertificate())
+        request.localCertificate = *http.localCertificate();
+    if (http.peerCertificate())
+        request.peerCertificate = *http.peerCertificate();
+    if (trace) {
+        qDebug().noquote() << "METHOD" << request.method;
+        qDebug().noquote() << "RootMapper:" << request.path;
+        qDebug().noquote() << "BODY" << request.body;
+    }
+
+    // An absolute target (scheme://host/path) is served by its path.
+    p_context.path = decodedPath;
+    const int slashes = decodedPath.indexOf("//");
+    if (slashes >= 0) {
+        const int pathStart = decodedPath.indexOf('/', slashes + 2);
+        if (pathStart > 0)
+            p_context.path = decodedPath.mid(pathStart);
+    }
+    p_context.requestInfo.insert(QStringLiteral("Request-Path"), p_context.path);
+    if (trace)
+        qDebug().noquote() << "PATH" << p_context.path;
+}
+
+RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_context) const
+{
+    const QByteArray& p = p_context.path;
+    const HttpRequest& http = p_context.httpRequest;
+    const appSettings_c& settings = appSettings_c::instance();
+
+    // JSON comes first: it is served whatever the authentication says.
+    if (http.header("content-type").startsWith("application/json"))
+        return {"json", &RootRequestMapper::answerJson};
+    if (p_context.authFailed)
+        return {"basic authentication failed", &RootRequestMapper::answerAuthenticationFailed};
+    if (p.contains(kUploadArea))
+        return {"upload", &RootRequestMapper::answerUpload};
+    if (p.contains(kDownloadArea))
+        return {"download", &RootRequestMapper::answerDownload};
+    if (p.startsWith(kFirmwareArea) && !http.parameter("get").isEmpty())
+        return {"firmware-get", &RootRequestMapper::answerFirmwareGet};
+    if (p.startsWith(kFirmwareArea) && !http.parameter("firmware").isEmpty())
+        return {"firmware-reflect", &RootRequestMapper::answerFirmwareReflect};
+    // An empty base path matches every path.
+    if (p.startsWith(settings.level1BasePath().toLocal8Bit()) &&
+        p_context.request.parameters.contains(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1"))))
+        return {"api-1", &RootRequestMapper::answerLevel1};
+    if (p.startsWith(settings.level0BasePath().toLocal8Bit()) &&
+        p_context.request.hasParameter(QStringLiteral("table")))
+        return {"api-0", &RootRequestMapper::answerLevel0};
+    if (p.startsWith(kGeneratorPrefix))
+        return {"generator", &RootRequestMapper::answerGenerator};
+    if (p.startsWith(settings.iffBasePath().toLocal8Bit()))
+        return {"iff-handler", &RootRequestMapper::answerIff};
+    return {"no-handler", &RootRequestMapper::answerDefaultPage};
+}
+
+void RootRequestMapper::finish(context_t& p_context)
+{
+    const int status = p_context.httpResponse.statusCode();
+    const qint64 ms = p_context.clock.elapsed();
+    QVariantMap& info = p_context.requestInfo;
+    info.insert(QStringLiteral("Response-Status"), status);
+    info.insert(QStringLiteral("Processing-Time"), ms);
+    if (p_context.requestData.isValid())
+        info.insert(QStringLiteral("Request-Data"), p_context.requestData);
+    info.insert(QStringLiteral("Request as String"), p_context.request.path);
+    emit requestProcessed(p_context.id, p_context.peer, p_context.received, int(ms), status,
+                          p_context.requestData);
+    emit requestFinished(info);
+}
+
+void RootRequestMapper::answerJson(context_t& p_context)
+{
+    request_t& request = p_context.request;
+    response_t& response = p_context.response;
+    // Marked as level 1, so that the hook answers it like a level-1 telegram.
+    request.parameters.prepend(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1")));
+
+    const QByteArray source = request.method.toUpper() == "GET" ? request.path.toLocal8Bit() : request.body;
+    p_context.requestData = QString(QStringLiteral("JSON: ") + QString::fromLocal8Bit(source));
+
+    const QJsonObject received = QJsonDocument::fromJson(source).object();
+    vecParameter_t record;
+    for (auto it = received.constBegin(); it != received.constEnd(); ++it)
+        record.emplace_back(it.key().toLocal8Bit(), it.value().toString().toLocal8Bit());
+    emit receivedDataset(p_context.id, record);
+
+    response.status = 200;
+    response.statusText = QStringLiteral("Accepted");
+    emit serviceHook(p_context.peer, p_context.id, request, response);
+
+    QJsonObject answer;
+    QByteArray action;
+    for (const auto& item : response.parameters) {
+        if (item.first == "qx_api")
+            answer.insert(QStringLiteral("RETURN_VALUE"), item.second == "1" ? "ACCEPTED" : "REJECTED");
+        else
+            action += item.first + '=' + item.second + '&';
+    }
+    p_context.httpResponse.setStatus(response.status, QByteArray());
+    if (!action.isEmpty()) {
+        action.chop(1);
+        answer.insert(QStringLiteral("ACTION"), QString::fromLocal8Bit(action));
+    }
+    const QByteArray body = QJsonDocument(answer).toJson(QJsonDocument::Indented);
+    p_context.httpResponse.write(body, true);
+    emit bodyContent(p_context.id, body, 0);
+    finish(p_context);
+}
+
+void RootRequestMapper::answerAuthenticationFailed(context_t& p_context)
+{
+    HttpResponse& response = p_context.httpResponse;
+    response.setStatus(401, QByteArray());
+    const QByteArray& auth = p_context.authorization;
+    p_context.requestData =
+        QStringList{QStringLiteral("Authentication failed for ") + QString::fromUtf8(p_context.path),
+                    auth.isEmpty() ? QStringLiteral("Header:---missing---")
+                                   : QStringLiteral("Header:") + QString::fromUtf8(auth),
+                    QStringLiteral("User/Pass: ") + p_context.credentials};
+    response.setHeader("WWW-Authenticate",
+                       "Basic realm=\"" + appSettings_c::instance().baRealm().toLocal8Bit() + '"');
+    // No body: the connection completes the response.
+    finish(p_context);
+}
+
+void RootRequestMapper::answerDefaultPage(context_t& p_context)
+{
+    const HttpRequest& http = p_context.httpRequest;
+    p_context.requestData =
+        QStringList{QString::fromLatin1(http.method()) + QLatin1Char(' ') + p_context.request.path};
+
+    // The page declares ISO-8859-1, so its own texts are written in it.
+    QByteArray page = "<html><body>";
+    page += "I am the <b>" + m_strName.toLatin1() + "</b><br><hr>";
+    page += "To upload data, access the <a href=\"" + kUploadArea + "\">Upload Area</a>.<br>";
+    page += "You may grab files from the server's local harddisk from the <a href=\"" + kDownloadArea +
+            "\">Download Area</a>.<br>";
+    page += "The check for a firmware update file, try  <a href=\"" + kFirmwareArea +
+            "?firmware=04.03.10.01.rq-pod\">" + kFirmwareArea + "?firmware=04.03.10.01.rq-pod</a>.<br>";
+    page += "The download a firmware update file, try  <a href=\"" + kFirmwareArea +
+            "?get=rq-pod_04.03.10.04.hex\">" + kFirmwareArea + "?get=rq-pod_04.03.10.04.hex</a>.<br>";
+    page += "Request parameters:<br>";
+    page += "<ul>";
+    page += "<li>Method: " + http.method() + "</li>";
+    page += "<li>Path: " + http.path() + "</li>";
+    page += "<li>Raw Path: " + http.undecodedPath() + "</li>";
+    page += "<li>Version: " + http.version() + "</li>";
+    page += "</ul><hr>";
+    const auto listItems = [&page](const QMultiMap<QByteArray, QByteArray>& p_map) {
+        page += "<ul>";
+        for (auto it = p_map.cbegin(); it != p_map.cend(); ++it)
+            page += "<li>" + it.key() + ": " + it.value() + "</li>";
+        page += "</ul>";
+    };
+    page += "Header (" + QByteArray::number(http.headerMap().size()) + " Elements)<br>";
+    listItems(http.headerMap());
+    page += "<hr>Parameter (" + QByteArray::number(http.parameterMap().size()) + " Elements)<br>";
+    listItems(http.parameterMap());
+    page += "<hr>" + QDateTime::currentDateTime().toString().toLatin1() + "</body></html>";
+
+    HttpResponse& response = p_context.httpResponse;
+    response.setHeader("Content-Type", "text/html; charset=ISO-8859-1");
+    response.setStatus(404, "Not Found / Not Implemented");
+    response.write(page, true);
+    finish(p_context);
+}

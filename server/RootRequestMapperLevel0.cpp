@@ -1,0 +1,50 @@
+// Protocol level 0: checksummed data telegrams, optionally enciphered.
+
+#include "HttpResponse.h"
+#include "HttpV0Processor.h"
+#include "RootRequestMapper.h"
+#include "telegramExchange.h"
+
+#include <QDebug>
+
+void RootRequestMapper::answerLevel0(context_t& p_context)
+{
+    telegramExchange_c exchange(telegramExchange_c::level0());
+    if (!openTelegram(p_context, exchange))
+        return;
+    if (m_bDebugOutput)
+        traceLevel0Checksum(p_context);
+
+    request_t& request = p_context.request;
+    response_t& response = p_context.response;
+    m_pV0Processor->process(p_context.id, request, response, p_context.requestData);
+    emit serviceHook(p_context.peer, p_context.id, request, response);
+    deliverTelegram(p_context);
+    p_context.httpResponse.setStatus(response.status, response.statusText.toLocal8Bit());
+
+    exchange.beginCipher();
+    exchange.appendItems(response.parameters);
+    exchange.endCipher();
+    sendTelegramAnswer(p_context, exchange);
+}
+
+void RootRequestMapper::traceLevel0Checksum(const context_t& p_context) const
+{
+    // Informational only: the cipher pairs are left out here, while the
+    // processor's check, the one that counts, sums them.
+    quint32 sum = 0;
+    for (const auto& pair : p_context.request.decodedParameters) {
+        qDebug().noquote() << "L0 CHECKSUM 4 PARAMETER:" << pair.first;
+        if (pair.first == QLatin1String("checksum") || pair.first == QLatin1String("qxcb") ||
+            pair.first == QLatin1String("qxce")) {
+            qDebug() << "... ignored";
+            continue;
+        }
+        const QByteArray bytes = pair.second.toLocal8Bit();
+        qDebug().noquote() << "... DATA" << bytes.toHex(' ');
+        for (const char byte : bytes)
+            sum += quint8(byte);
+    }
+    qDebug().noquote() << "CHECKSUM COMPUTED:" << sum << "TELEGRAM"
+                       << p_context.request.value(QStringLiteral("checksum"));
+}

@@ -1,0 +1,101 @@
+// The value types of one request and its answer.
+
+#include "RootRequestMapper.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+namespace {
+
+template <typename Pairs, typename Name> auto findFirst(Pairs& p_pairs, const Name& p_name)
+{
+    return std::find_if(p_pairs.begin(), p_pairs.end(),
+                        [&](const auto& pair) { return pair.first == p_name; });
+}
+
+} // namespace
+
+QString RootRequestMapper::request_t::value(const QString& p_strName) const
+{
+    const auto it = findFirst(decodedParameters, p_strName);
+    return it != decodedParameters.end() ? it->second : QString();
+}
+
+void RootRequestMapper::request_t::addValue(const QString& p_strName, const QString& p_strValue)
+{
+    decodedParameters.append(qMakePair(p_strName, p_strValue));
+}
+
+void RootRequestMapper::request_t::setValue(const QString& p_strName, const QString& p_strValue)
+{
+    const auto it = findFirst(decodedParameters, p_strName);
+    if (it != decodedParameters.end())
+        it->second = p_strValue;
+    else
+        addValue(p_strName, p_strValue);
+}
+
+bool RootRequestMapper::request_t::hasParameter(const QString& p_strName, QString* p_pValue) const
+{
+    const auto it = findFirst(parameters, p_strName);
+    if (it == parameters.end())
+        return false;
+    if (p_pValue)
+        *p_pValue = it->second;
+    return true;
+}
+
+QStringList RootRequestMapper::request_t::decodedLines() const
+{
+    QStringList lines{path};
+    for (const auto& pair : decodedParameters)
+        lines.append(pair.first + QLatin1Char(':') + pair.second);
+    return lines;
+}
+
+void RootRequestMapper::request_t::debugDump() const
+{
+    qDebug().noquote() << "HTTP REQUEST" << path;
+    for (const auto& pair : parameters)
+        qDebug().noquote().nospace() << "    " << pair.first << "=>" << pair.second;
+}
+
+QByteArray RootRequestMapper::response_t::parameter(const QString& p_strName) const
+{
+    const auto it = findFirst(parameters, p_strName.toLocal8Bit());
+    return it != parameters.end() ? it->second : QByteArray();
+}
+
+void RootRequestMapper::response_t::addParameter(const QString& p_strName, const QString& p_strValue)
+{
+    parameters.emplace_back(p_strName.toLocal8Bit(), p_strValue.toLocal8Bit());
+}
+
+void RootRequestMapper::response_t::setParameter(const QString& p_strName, const QString& p_strValue)
+{
+    const auto it = findFirst(parameters, p_strName.toLocal8Bit());
+    if (it != parameters.end())
+        it->second = p_strValue.toLocal8Bit();
+    else
+        addParameter(p_strName, p_strValue);
+}
+
+void RootRequestMapper::response_t::removeParameter(const QString& p_strName)
+{
+    const auto it = findFirst(parameters, p_strName.toLocal8Bit());
+    if (it != parameters.end())
+        parameters.erase(it);
+}
+
+void RootRequestMapper::response_t::setField(const QString& p_strName, const QString& p_strValue)
+{
+    fields.insert(p_strName.toLocal8Bit(), p_strValue.toLocal8Bit());
+}
+
+void RootRequestMapper::response_t::debugDump() const
+{
+    qDebug().noquote() << "HTTP RESPONSE" << status << statusText;
+    for (const auto& item : parameters)
+        qDebug().noquote().nospace() << "    " << item.first << "=>" << item.second;
+}

@@ -1,0 +1,121 @@
+#include "MapperFixture.h"
+
+#include <QDir>
+#include <QThread>
+#include <QtTest>
+
+template <typename... Args>
+void MapperFixture::record(void (RootRequestMapper::*p_signal)(int, Args...), const QByteArray& p_arrName)
+{
+    connect(&mapper, p_signal, this, [this, p_arrName](int p_nId, Args... p_args) {
+        m_events[p_nId].append(QVariantList{p_arrName, QVariant::fromValue(p_args)...});
+    });
+}
+
+MapperFixture::MapperFixture()
+{
+    RootRequestMapper::registerMetaTypes();
+    QMetaType::registerEqualsComparator<vecParameter_t>();
+    connect(&mapper, &RootRequestMapper::serviceHook, this, &MapperFixture::slot_service_hook,
+            Qt::DirectConnection);
+    record(&RootRequestMapper::requestProcessed, "requestProcessed");
+    record(&RootRequestMapper::receivedDataset, "receivedDataset");
+    record(&RootRequestMapper::bodyContent, "bodyContent");
+    record(&RootRequestMapper::sendNotification, "sendNotification");
+    connect(&mapper, &RootRequestMapper::requestFinished, this, [this](const QVariantMap& p_info) {
+        const int id = p_info.value(QStringLiteral("Request-ID")).toInt();
+        m_finished.append(id);
+        m_events[id].append(QVariantList{"requestFinished", p_info});
+    });
+}
+
+bool MapperFixture::start()
+{
+    m_pLog = std::make_unique<LogCapture>();
+    return m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("dl")) && m_server.start(&mapper);
+}
+
+void MapperFixture::resetSettings(const std::function<void(appSettings_c::values_t&)>& p_change)
+{
+    appSettings_c::instance().modify([&](appSettings_c::values_t& values) {
+        values = appSettings_c::values_t();
+        values.level0BasePath = values.level1BasePath = QStringLiteral("/data");
+        values.iffBasePath = QStringLiteral("/iff");
+        values.dlDir = downloadDir();
+        if (p_change)
+            p_change(values);
+    });
+    setHook(hook_t());
+    m_hookCalls = 0;
+}
+
+void MapperFixture::slot_service_hook(QHostAddress, int, RootRequestMapper::request_t& p_request,
+                                      RootRequestMapper::response_t& p_response)
+{
+    ++m_hookCalls;
+    m_hookMutex.lock();
+    const hook_t hook = m_hook;
+    m_hookMutex.unlock();
+    if (hook)
+        hook(p_request, p_response);
+}
+
+QVector<MapperFixture::event_t> MapperFixture::events(const QByteArray& p_arrLast, int p_nId)
+{
+    const int id = p_nId ? p_nId : RootRequestMapper::lastRequestId();
+    return QTest::qWaitFor([&] { return names(m_events.value(id)).contains(p_arrLast); })
+               ? m_events.value(id)
+               : QVector<event_t>();
+}
+
+QByteArrayList MapperFixture::names(const QVector<event_t>& p_events)
+{
+    QByteArrayList names;
+    for (const event_t& event : p_events)
+        names.append(event.value(0).toByteArray());
+    return names;
+}
+
+QVariantList MapperFixture::args(const QVector<event_t>& p_events, const QByteArray& p_arrName)
+{
+    const int index = names(p_events).indexOf(p_arrName);
+    return index < 0 ? QVariantList() : p_events.at(index).mid(1);
+}
+
+QList<int> MapperFixture::finishedIds(int p_nFirst) const
+{
+    QList<int> ids;
+    std::copy_if(m_finished.cbegin(), m_finished.cend(), std::back_inserter(ids),
+                 [=](int id) { return id >= p_nFirst; });
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+bool MapperFixture::runClients(int p_nThreads, int p_nEach,
+                               const std::function<QByteArray(int, int)>& p_request)
+{
+    std::atomic<int> answered{0};
+    const quint16 serverPort = port();
+    QList<QThread*> threads;
+    for (int t = 0; t < p_nThreads; ++t) {
+        threads.append(QThread::create([=, &answered] {
+            LoopbackClient client(30000);
+            HttpReply reply;
+            for (int i = 0; i < p_nEach && (i > 0 || client.connectPlain(serverPort)); ++i) {
+                if (!client.send(p_request(t, i)) || !client.readReply(&reply) || reply.statusCode != 200)
+                    return;
+                ++answered;
+            }
+        }));
+        threads.last()->start();
+    }
+    // The listener lives in this thread: keep its events turning meanwhile.
+    const bool finished = QTest::qWaitFor(
+        [&] { return std::all_of(threads.cbegin(), threads.cend(), std::mem_fn(&QThread::isFinished)); },
+        120000);
+    for (QThread* thread : qAsConst(threads)) {
+        thread->wait();
+        delete thread;
+    }
+    return finished && answered == p_nThreads * p_nEach;
+}
