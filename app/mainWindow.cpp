@@ -2,6 +2,7 @@
 
 #include "HttpListener.h"
 #include "HttpSettings.h"
+#include "RootRequestMapper.h"
 #include "appResources.h"
 #include "configDialog.h"
 #include "iffParser.h"
@@ -351,9 +352,39 @@ QString mainWindow_c::certificateText(const QString& p_strFileName)
 
 mainWindow_c::origin_t mainWindow_c::originOf(QObject* p_pSender)
 {
-    // Request mappers are not linked in yet: every sender is of unknown origin.
-    Q_UNUSED(p_pSender);
-    return origin_t::unknown;
+    const RootRequestMapper* mapper = qobject_cast<RootRequestMapper*>(p_pSender);
+    if (!mapper)
+        return origin_t::unknown;
+    return mapper->isSecure() ? origin_t::https : origin_t::http;
+}
+
+void mainWindow_c::connectMapper(RootRequestMapper* p_pMapper)
+{
+    // The lambdas run in the worker threads, straight into the report queue.
+    connect(
+        p_pMapper, &RootRequestMapper::requestProcessed, m_pQueue,
+        [this, p_pMapper](int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
+                          int p_nStatus, const QVariant& p_data) {
+            reportRequestProcessed(originOf(p_pMapper), p_nId, p_host, p_received, p_nMs, p_nStatus, p_data);
+        },
+        Qt::DirectConnection);
+    connect(
+        p_pMapper, &RootRequestMapper::bodyContent, m_pQueue,
+        [this](int p_nId, const QByteArray& p_arrBody, int p_nMode) {
+            reportBodyContent(p_nId, p_arrBody, p_nMode);
+        },
+        Qt::DirectConnection);
+    connect(
+        p_pMapper, &RootRequestMapper::receivedDataset, m_pQueue,
+        [this](int p_nId, const vecParameter_t& p_parameter) { reportReceivedDataset(p_nId, p_parameter); },
+        Qt::DirectConnection);
+    // Checksum mismatches mark their entries.
+    connect(
+        p_pMapper, &RootRequestMapper::sendNotification, m_pQueue,
+        [this](int p_nId, int p_nReason, const QString& p_strNote) {
+            reportNotification(p_nId, p_nReason, p_strNote);
+        },
+        Qt::DirectConnection);
 }
 
 void mainWindow_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs,

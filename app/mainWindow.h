@@ -25,6 +25,7 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTreeWidgetItem;
+class RootRequestMapper;
 class requestList_c;
 class uploadRetention_c;
 
@@ -90,8 +91,16 @@ public:
     // The about box, not yet shown.
     QDialog* createAboutDialog();
 
-    // The origin of a report whose sender is p_pSender.
+    // The origin of a report whose sender is p_pSender: a mapper tells
+    // whether it serves HTTPS. Thread-safe.
     static origin_t originOf(QObject* p_pSender);
+
+    // Routes a mapper's reports (requestProcessed, bodyContent,
+    // receivedDataset, sendNotification) through the report queue. The hook
+    // signals (serviceHook, receivedFile) belong to whichever receiver
+    // serves the hook and are not touched. The mapper must outlive the
+    // window or be destroyed after its listener stopped.
+    void connectMapper(RootRequestMapper* p_pMapper);
 
     // Thread-safe report entries for the connection worker threads. A
     // request is saved to the request file (when configured) right here, in

@@ -1,16 +1,14 @@
 #include "CallbackRequestHandler.h"
-#include "HttpListener.h"
 #include "HttpResponse.h"
-#include "HttpSettings.h"
 #include "LogCapture.h"
 #include "LoopbackClient.h"
+#include "RootRequestMapper.h"
 #include "TestServer.h"
 #include "iffChunkMakers.h"
 #include "iffForm.h"
 #include "mainWindow.h"
 #include "requestList.h"
 
-#include <QAction>
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpServer>
@@ -60,6 +58,7 @@ QByteArray iffFile(const QByteArray& p_arrData)
     content.addChunk(qxIff_n::iffChunk_t("FNAM", "a.txt"));
     content.addChunk(qxIff_n::iffChunk_t("DATA", p_arrData));
     content.addChunk(qxIff_n::makeFileTypeChunk(0xC703, 0));
+    content.addChunk(qxIff_n::iffChunk_t("COMP", QByteArray::fromHex("0001000000170d07")));
     qxIff_n::iffForm_t file("QXIF");
     file.addForm(content);
     file.addChunk(qxIff_n::makeVersionChunk("fw", "rc"));
@@ -94,6 +93,7 @@ private slots:
     void batchEqualsOneByOne_data();
     void batchEqualsOneByOne();
     void sustainedLoadStaysBounded();
+    void requestsThroughMapper();
 
 private:
     void setViewLimit(int p_nCount)
@@ -240,19 +240,20 @@ void tst_MainWindow::receivedFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected");
-    const QStringList forms{"  IFF-File", "    QXIF|90|FORM Quarnex Interface File",
-                            "      QXF0|42|FORM File Content"};
+    const QStringList forms{"  IFF-File", "    QXIF|106|FORM Quarnex Interface File",
+                            "      QXF0|58|FORM File Content"};
     const QString version = "      QXFV|28|FW 'fw' RC 'rc'";
     QTest::newRow("iff file") << iffFile("abc")
-                              << QStringList{"1|||||98 bytes: %1 <<= dev.iff"} + forms +
+                              << QStringList{"1|||||114 bytes: %1 <<= dev.iff"} + forms +
                                      QStringList{"        FNAM|5|a.txt", "        DATA|3|<<raw data>>",
-                                                 "        FTYP|4|FTYP 0xC703", version};
+                                                 "        FTYP|4|FTYP 0xC703",
+                                                 "        COMP|8|COMP Ver. 1 (23 1.3 G)", version};
     QByteArray broken = iffFile("abc");
     broken[31] = 60; // FNAM claims more bytes than its form holds
     QTest::newRow("broken iff file")
         << broken
-        << QStringList{"1|||||98 bytes: %1 <<= dev.iff Parser error... "} + forms +
-               QStringList{"        |Error Code 2|\"Insufficient data size. Got 38 bytes, "
+        << QStringList{"1|||||114 bytes: %1 <<= dev.iff Parser error... "} + forms +
+               QStringList{"        |Error Code 2|\"Insufficient data size. Got 54 bytes, "
                            "expected at least 68 bytes.\" at /FORM QXIF/FORM QXF0/FNAM",
                            version};
     QTest::newRow("missing file") << QByteArray() << QStringList{"1|||||Failed to open File %1"};
@@ -350,7 +351,7 @@ void tst_MainWindow::batchEqualsOneByOne()
 }
 
 // 20000 reports from a worker thread with the view limited to 250 entries:
-// the list, the index and the queue end up bounded and the newest job whole.
+// the list, the index and the queue end up bounded, the newest job whole.
 void tst_MainWindow::sustainedLoadStaysBounded()
 {
     setViewLimit(250);
@@ -364,8 +365,8 @@ void tst_MainWindow::sustainedLoadStaysBounded()
             window.reportBodyContent(id, "status=ok", 0);
         }
     });
-    worker->start();
-    QVERIFY(worker->wait(60000));
+    worker->start(); // the window applies reports meanwhile
+    QTRY_VERIFY_WITH_TIMEOUT(worker->isFinished(), 60000);
     delete worker;
     QTRY_COMPARE_WITH_TIMEOUT(window.waitingReports(), 0, 30000);
     requestList_c* list = window.requestList();
@@ -374,7 +375,50 @@ void tst_MainWindow::sustainedLoadStaysBounded()
     QCOMPARE(list->topLevelItem(0)->text(0), QString::number(jobs));
     QCOMPARE(list->topLevelItem(0)->childCount(), 3); // Header, record, Out
     QCOMPARE(list->topLevelItem(249)->text(0), QString::number(jobs - 249));
-    QVERIFY(window.reportsNotShown() > 0);
+}
+
+// Two level-0 records, the second with a wrong checksum, through a real
+// mapper and listener; the hook hands the header fields on as the planning
+// table's hook does.
+void tst_MainWindow::requestsThroughMapper()
+{
+    RootRequestMapper::registerMetaTypes();
+    RootRequestMapper mapper("HTTP Listener");
+    TestServer server;
+    QVERIFY(server.start(&mapper));
+    mainWindow_c window(nullptr, m_settings);
+    window.connectMapper(&mapper);
+    connect(
+        &mapper, &RootRequestMapper::serviceHook, &window,
+        [&window](QHostAddress, int p_nId, RootRequestMapper::request_t& p_request,
+                  RootRequestMapper::response_t&) {
+            emit window.apply_header_fields_async(p_nId, p_request.headers);
+        },
+        Qt::DirectConnection);
+    LogCapture log;
+    HttpReply reply;
+    for (const char* checksum : {"165", "1"}) {
+        const QByteArray target = QByteArray("/l0?table=t&a=1&checksum=") + checksum;
+        QVERIFY(LoopbackClient::exchange(server.port(), "GET " + target + " HTTP/1.1\r\nHost: dev\r\n\r\n",
+                                         &reply));
+    }
+    const QString entry =
+        "%1|127.0.0.1|200\n  Header\n    ||host|dev\n  |1: table|t\n  |2: a|1\n  |3: checksum|%2\n"
+        "  Out\n    ||0|ANSWER|BODY|status=ok&checksum=%2\n"
+        "  In\n    ||1|table|t\n    ||2|a|1\n    ||3|checksum|%2";
+    const int last = RootRequestMapper::lastRequestId();
+    const QString expected = entry.arg(QString::number(last) + " WARNING", "1") + "\n" +
+                             entry.arg(QString::number(last - 1), "165");
+    // The mapper reports the end of a job after the answer has left.
+    const auto withoutTimes = [&window] {
+        QStringList lines = dumpAll(window.requestList());
+        for (QString& line : lines) {
+            if (!line.startsWith(' '))
+                line = line.section('|', 0, 1) + '|' + line.section('|', 4);
+        }
+        return lines.join('\n');
+    };
+    QTRY_COMPARE(withoutTimes(), expected);
 }
 
 QTEST_MAIN(tst_MainWindow)
