@@ -98,8 +98,7 @@ public:
     // Routes a mapper's reports (requestProcessed, bodyContent,
     // receivedDataset, sendNotification) through the report queue. The hook
     // signals (serviceHook, receivedFile) belong to whichever receiver
-    // serves the hook and are not touched. The mapper must outlive the
-    // window or be destroyed after its listener stopped.
+    // serves the hook and are not touched.
     void connectMapper(RootRequestMapper* p_pMapper);
 
     // Thread-safe report entries for the connection worker threads. A
@@ -120,7 +119,6 @@ public:
     void reportJobProcessed(int p_nReqId);
 
     requestList_c* requestList() const { return m_pRequestList; }
-    requestReportQueue_c* reportQueue() const { return m_pQueue; }
     // Reports handed in and not yet applied.
     int waitingReports() const;
     // Reports the window did not show because their job had left the view
@@ -139,8 +137,9 @@ public:
     QAction* protectAction() const { return m_pProtectAction; }
 
 signals:
-    // Emitted by the service hook in worker threads; each feeds the report
-    // queue directly (see reportClientCertificate and the others).
+    // Emitted by the service hook in worker threads; the window connects
+    // each to the report queue itself (reportClientCertificate,
+    // reportHeaderFields, reportJobProcessed), so nothing else needs to.
     void apply_ssl_client_certificates_async(int p_nReqId, QSslCertificate p_clientCert);
     void apply_header_fields_async(int p_nReqId, vecParameter_t p_headers);
     void web_job_processed_async(int p_nReqId);
@@ -159,8 +158,10 @@ public slots:
     void slotReceivedDataset(int p_nId, vecParameter_t p_parameter);
     void slot_receive_file(QHostAddress p_peer, int p_nId, QString p_strSourceFn, QString p_strDestFn);
     void slotBodyContent(int p_nId, QByteArray p_arrBody, int p_nMode);
+    // The planning table's: one-shot rows are done once a job was answered.
     void slot_table_processed();
     void slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote);
+    // The planning table's row actions in the tool bar.
     void slotTableAddRow();
     void slotTableRemoveRow();
     void slotConfigure();
