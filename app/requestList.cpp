@@ -16,7 +16,7 @@ requestList_c::requestList_c(QWidget* p_pParent, appSettings_c& p_settings)
     // Room for an id with its marks, an IPv4 address and a time of day.
     header()->resizeSection(columnJob, 150);
     header()->resizeSection(columnHost, 130);
-    header()->resizeSection(columnWhen, 105);
+    header()->resizeSection(columnWhen, 120);
     header()->setSectionResizeMode(columnTime, QHeaderView::ResizeToContents);
     header()->setSectionResizeMode(columnStatus, QHeaderView::ResizeToContents);
     setContextMenuPolicy(Qt::CustomContextMenu);
