@@ -1,0 +1,157 @@
+#include "requestList.h"
+
+#include "httpRequestItemDelegate.h"
+
+#include <QHeaderView>
+
+#include <deque>
+
+requestList_c::requestList_c(QWidget* p_pParent, appSettings_c& p_settings)
+    : QTreeWidget(p_pParent), m_settings(p_settings)
+{
+    setColumnCount(columnCount);
+    setHeaderLabels({QStringLiteral("Job Id"), QStringLiteral("Host"), QStringLiteral("When"),
+                     QStringLiteral("Time (ms)"), QStringLiteral("Status"), QStringLiteral("URL")});
+    setItemDelegateForColumn(columnUrl, new httpRequestItemDelegate_c(this));
+    // Room for an id with its marks, an IPv4 address and a time of day.
+    header()->resizeSection(columnJob, 150);
+    header()->resizeSection(columnHost, 130);
+    header()->resizeSection(columnWhen, 120);
+    header()->setSectionResizeMode(columnTime, QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(columnStatus, QHeaderView::ResizeToContents);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    // Rows of one height spare the view from measuring every row.
+    setUniformRowHeights(true);
+}
+
+QTreeWidgetItem* requestList_c::findOrCreateEntry(int p_nId)
+{
+    QTreeWidgetItem*& slot = m_index[p_nId];
+    if (!slot) {
+        slot = new QTreeWidgetItem;
+        slot->setText(columnJob, QString::number(p_nId));
+        slot->setData(columnJob, Qt::UserRole, p_nId);
+        insertTopLevelItem(0, slot);
+    }
+    return slot;
+}
+
+void requestList_c::clearEntries()
+{
+    m_index.clear();
+    clear();
+}
+
+int requestList_c::viewLimit() const
+{
+    const appSettings_c::values_t values = m_settings.values();
+    return values.requestViewActivateLimit != 0 && values.requestViewCount >= 1 ? values.requestViewCount : 0;
+}
+
+void requestList_c::applyViewLimit()
+{
+    if (!m_bBatch && m_settings.values().autoscroll == 0 && currentItem() && currentItem()->isSelected())
+        scrollToItem(currentItem());
+    const int limit = viewLimit();
+    if (limit < 1)
+        return;
+    while (topLevelItemCount() > limit)
+        removeEntryAt(topLevelItemCount() - 1);
+}
+
+void requestList_c::beginBatch()
+{
+    m_bBatch = true;
+    setUpdatesEnabled(false);
+}
+
+void requestList_c::endBatch()
+{
+    m_bBatch = false;
+    applyViewLimit();
+    setUpdatesEnabled(true);
+}
+
+std::vector<bool> requestList_c::reportsStayingInView(const std::vector<int>& p_ids)
+{
+    std::vector<bool> keep(p_ids.size(), true);
+    const int limit = viewLimit();
+    if (limit < 1)
+        return keep;
+
+    // Entries are never reordered: each new one goes on top and the oldest
+    // leaves at the bottom, so the view is a first-in first-out queue. An id
+    // may leave and come back as a new entry; generations tell them apart.
+    QHash<int, quint64> generation; // id -> generation of its entry in view
+    std::deque<int> view;           // oldest first
+    quint64 nextGeneration = 1;
+    auto add = [&](int p_nId) {
+        generation.insert(p_nId, nextGeneration);
+        view.push_back(p_nId);
+        while (int(view.size()) > limit) {
+            generation.remove(view.front());
+            view.pop_front();
+        }
+        return nextGeneration++;
+    };
+    const int present = topLevelItemCount();
+    for (int i = present - 1; i >= 0; --i)
+        add(topLevelItem(i)->data(columnJob, Qt::UserRole).toInt());
+
+    std::vector<quint64> reportGeneration(p_ids.size(), 0);
+    for (size_t r = 0; r < p_ids.size(); ++r) {
+        if (p_ids[r] < 0)
+            continue;
+        const auto found = generation.constFind(p_ids[r]);
+        reportGeneration[r] = found != generation.constEnd() ? found.value() : add(p_ids[r]);
+    }
+    for (size_t r = 0; r < p_ids.size(); ++r)
+        keep[r] = p_ids[r] < 0 || generation.value(p_ids[r]) == reportGeneration[r];
+
+    // Present entries carry generations 1 (bottom) to present (top).
+    for (int i = present - 1; i >= 0; --i) {
+        const quint64 entryGeneration = quint64(present - i);
+        if (generation.value(topLevelItem(i)->data(columnJob, Qt::UserRole).toInt()) != entryGeneration)
+            removeEntryAt(i);
+    }
+    return keep;
+}
+
+void requestList_c::removeEntryAt(int p_nIndex)
+{
+    QTreeWidgetItem* item = takeTopLevelItem(p_nIndex);
+    m_index.remove(item->data(columnJob, Qt::UserRole).toInt());
+    delete item;
+}
+
+QTreeWidgetItem* requestList_c::addRow(QTreeWidgetItem* p_pParent, const QStringList& p_texts)
+{
+    return new QTreeWidgetItem(p_pParent, p_texts);
+}
+
+QTreeWidgetItem* requestList_c::labelledChild(QTreeWidgetItem* p_pParent, const QString& p_strLabel)
+{
+    for (int i = 0; i < p_pParent->childCount(); ++i) {
+        if (p_pParent->child(i)->text(columnJob) == p_strLabel)
+            return p_pParent->child(i);
+    }
+    return addRow(p_pParent, {p_strLabel});
+}
+
+void requestList_c::markOnce(QTreeWidgetItem* p_pEntry, const QString& p_strMark)
+{
+    if (!p_pEntry->text(columnJob).contains(p_strMark))
+        p_pEntry->setText(columnJob, p_pEntry->text(columnJob) + p_strMark);
+}
+
+QStringList requestList_c::entryTexts(const QTreeWidgetItem* p_pEntry)
+{
+    QStringList texts;
+    for (int column = 0; column < columnCount; ++column) {
+        // The URL delegate draws its request text from the user data.
+        const QString text = p_pEntry->text(column);
+        texts << (text.isEmpty() && column == columnUrl ? p_pEntry->data(column, Qt::UserRole).toString()
+                                                        : text);
+    }
+    return texts;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHostAddress>
+#include <QString>
+#include <QVariant>
+
+// Texts of the request log, free of widgets so that the connection worker
+// threads may use them as well as the window.
+namespace requestLog_n {
+
+// "%i.%i.%i.%i" for an IPv4 address (also an IPv4-mapped IPv6 one), else the
+// address's own text form.
+QString hostText(const QHostAddress& p_host);
+
+// A report's request data is either one text or a list of lines whose first
+// line is the request text (the others are its header lines).
+bool isLineList(const QVariant& p_data);
+QStringList lines(const QVariant& p_data);
+QString requestText(const QVariant& p_data);
+
+// Milliseconds from the device's own time stamp in the request to
+// p_received, or -1. p_strColumns names the parameters that may carry it,
+// separated by ";"; the first one found with a valid time wins. A value is
+// taken from after "name=" up to the next "&" (a value without a following
+// "&" does not count) and read as yyyy-MM-ddThh:mm:ss or yyyy-MM-dd_hh:mm:ss.
+qint64 transferDelay(const QString& p_strRequest, const QString& p_strColumns, const QDateTime& p_received);
+
+// "%1 ms + %2 ms", or "??? ms + %1 ms" without a usable device time.
+QString timeColumnText(qint64 p_nTransferDelay, int p_nProcessingMs);
+
+// Request texts the URL delegate draws: those starting with "GET " or
+// "POST ", or with a URL at characters 4 to 13 (ignoring case).
+bool isDrawnAsUrl(const QString& p_strRequest);
+
+// The file name in "... (from <name>.iff)", empty for other requests.
+QString iffSourceFile(const QString& p_strRequest);
+
+// Answer bodies on one line: LF shown as "\n", CR as "\f".
+QString escapedBody(const QByteArray& p_arrBody);
+
+// Text of a byte string up to its first zero byte, read as UTF-8.
+QString textUpToZero(const QByteArray& p_arrBytes);
+
+// p_strPattern with "%Y", "%M" and "%D" replaced by the date's year (four
+// digits), month and day (two digits each).
+QString expandDatedFileName(const QString& p_strPattern, const QDate& p_date);
+
+// Appends "yyyy.MM.dd hh:mm:ss.zzz;host;request\n" (UTF-8) to the file named
+// by p_strPattern for the receive date. Thread-safe: callers in several
+// threads append whole lines. False when the file cannot be opened or not
+// all bytes were written.
+bool saveRequestLine(const QString& p_strPattern, const QDateTime& p_received, const QString& p_strHost,
+                     const QString& p_strRequest);
+
+} // namespace requestLog_n
