@@ -250,6 +250,10 @@ private:
 
     // Protocol level 1 (RootRequestMapperLevel1.cpp).
     void answerLevel1(context_t& p_context);
+    // Answers with the first "__file_data__" (its value is the body) or
+    // "__file__" (a download-area file) item of the answer and finishes;
+    // false when the answer has neither.
+    bool answerWithFile(context_t& p_context);
 
     static int nextRequestId();
 
