@@ -230,8 +230,7 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
     if (p.startsWith(kFirmwareArea) && !http.parameter("firmware").isEmpty())
         return {"firmware-reflect", &RootRequestMapper::answerFirmwareReflect};
     // An empty base path matches every path.
-    if (p.startsWith(settings.level1BasePath().toLocal8Bit()) &&
-        p_context.request.parameters.contains(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1"))))
+    if (p.startsWith(settings.level1BasePath().toLocal8Bit()) && p_context.request.isLevel1())
         return {"api-1", &RootRequestMapper::answerLevel1};
     if (p.startsWith(settings.level0BasePath().toLocal8Bit()) &&
         p_context.request.hasParameter(QStringLiteral("table")))

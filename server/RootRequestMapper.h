@@ -75,6 +75,9 @@ public:
         void setValue(const QString& p_strName, const QString& p_strValue);
         // Whether parameters holds the name; its value goes to *p_pValue.
         bool hasParameter(const QString& p_strName, QString* p_pValue = nullptr) const;
+        // Whether parameters holds the pair qx_api=1: a level-1 telegram
+        // (JSON requests are marked so too).
+        bool isLevel1() const;
         // The path, then "name:value" for every decoded pair: the log lines
         // of a protocol telegram.
         QStringList decodedLines() const;
@@ -247,6 +250,10 @@ private:
 
     // Protocol level 1 (RootRequestMapperLevel1.cpp).
     void answerLevel1(context_t& p_context);
+    // Answers with the first "__file_data__" (its value is the body) or
+    // "__file__" (a download-area file) item of the answer and finishes;
+    // false when the answer has neither.
+    bool answerWithFile(context_t& p_context);
 
     static int nextRequestId();
 

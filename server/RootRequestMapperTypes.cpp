@@ -46,6 +46,11 @@ bool RootRequestMapper::request_t::hasParameter(const QString& p_strName, QStrin
     return true;
 }
 
+bool RootRequestMapper::request_t::isLevel1() const
+{
+    return parameters.contains(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1")));
+}
+
 QStringList RootRequestMapper::request_t::decodedLines() const
 {
     QStringList lines{path};

@@ -4,6 +4,66 @@
 #include <QThread>
 #include <QtTest>
 
+#include <numeric>
+
+namespace {
+
+std::pair<QByteArray, QByteArray> split(const QByteArray& p_arrPair)
+{
+    const int equals = p_arrPair.indexOf('=');
+    return {p_arrPair.left(equals), p_arrPair.mid(equals + 1)};
+}
+
+} // namespace
+
+TestDevice::TestDevice(const QByteArray& p_arrBegin) : begin(p_arrBegin)
+{
+    const QByteArray key = "morvint4711";
+    std::iota(s, s + 256, 0);
+    for (int k = 0, m = 0; k < 256; ++k)
+        std::swap(s[k], s[m = (m + s[k] + quint8(key[k % key.size()])) & 255]);
+}
+
+QByteArray TestDevice::crypt(QByteArray p_arrData)
+{
+    for (char& byte : p_arrData) {
+        j = (j + s[i = (i + 1) & 255]) & 255;
+        std::swap(s[i], s[j]);
+        byte = char(byte ^ s[(s[i] + s[j]) & 255]);
+    }
+    return p_arrData;
+}
+
+QByteArray TestDevice::query(const QByteArrayList& p_pairs)
+{
+    QByteArray query = begin + "=4711";
+    for (const QByteArray& pair : p_pairs) {
+        if (pair == "qx_api=1") {
+            crypt("\x01"); // the server reads the hexadecimal text "1"
+            query += "&qx_api=1";
+        } else {
+            query += '&' + split(pair).first + '=' + crypt(split(pair).second).toHex().toUpper();
+        }
+    }
+    return query;
+}
+
+QByteArray TestDevice::readAnswer(const QByteArray& p_arrBody, int p_nClear)
+{
+    QByteArrayList items = p_arrBody.split('&');
+    for (int k = p_nClear; k < items.size(); ++k)
+        items[k] = split(items[k]).first + '=' + crypt(QByteArray::fromHex(split(items[k]).second));
+    return items.join('&');
+}
+
+vecParameter_t MapperFixture::pairsOf(const QByteArray& p_arrQuery)
+{
+    vecParameter_t pairs;
+    for (const QByteArray& pair : p_arrQuery.split('&'))
+        pairs.push_back(split(pair));
+    return pairs;
+}
+
 template <typename... Args>
 void MapperFixture::record(void (RootRequestMapper::*p_signal)(int, Args...), const QByteArray& p_arrName)
 {
@@ -97,7 +157,8 @@ QList<int> MapperFixture::finishedIds(int p_nFirst) const
 }
 
 bool MapperFixture::runClients(int p_nThreads, int p_nEach,
-                               const std::function<QByteArray(int, int)>& p_request)
+                               const std::function<QByteArray(int, int)>& p_request,
+                               const std::function<bool(const HttpReply&)>& p_accept)
 {
     std::atomic<int> answered{0};
     const quint16 serverPort = port();
@@ -107,7 +168,8 @@ bool MapperFixture::runClients(int p_nThreads, int p_nEach,
             LoopbackClient client(30000);
             HttpReply reply;
             for (int i = 0; i < p_nEach && (i > 0 || client.connectPlain(serverPort)); ++i) {
-                if (!client.send(p_request(t, i)) || !client.readReply(&reply) || reply.statusCode != 200)
+                if (!client.send(p_request(t, i)) || !client.readReply(&reply) || reply.statusCode != 200 ||
+                    (p_accept && !p_accept(reply)))
                     return;
                 ++answered;
             }

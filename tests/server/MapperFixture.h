@@ -15,6 +15,28 @@
 #include <functional>
 #include <memory>
 
+// A device's side of an enciphered exchange with the password morvint and
+// the cipher-begin value 4711: the request values enciphered in order, then
+// the answer values on the same key stream. A textbook RC4, independent of
+// the server's.
+struct TestDevice
+{
+    // p_arrBegin: the cipher-begin name of the protocol level ("qxcb", "qx_cb").
+    explicit TestDevice(const QByteArray& p_arrBegin = "qxcb");
+    QByteArray crypt(QByteArray p_arrData);
+    // The cipher-begin pair, then the pairs with enciphered values. A level-1
+    // marker qx_api=1 stays in clear, yet the server deciphers it like every
+    // value, so it moves the key stream on all the same.
+    QByteArray query(const QByteArrayList& p_pairs);
+    // The answer as the device reads it: the values after the first
+    // p_nClear items deciphered.
+    QByteArray readAnswer(const QByteArray& p_arrBody, int p_nClear = 1);
+
+    QByteArray begin;
+    quint8 s[256];
+    int i = 0, j = 0;
+};
+
 // A request mapper behind a loopback listener, with a hook receiver connected
 // the way the application connects its own (direct, in the worker thread) and
 // a recorder of what the mapper reports (queued, in the test thread).
@@ -81,8 +103,12 @@ public:
     QList<int> finishedIds(int p_nFirst) const;
 
     // p_nThreads clients at once, each sending p_nEach requests on one
-    // keep-alive connection. True when every reply had status 200.
-    bool runClients(int p_nThreads, int p_nEach, const std::function<QByteArray(int, int)>& p_request);
+    // keep-alive connection. True when every reply had status 200 and
+    // passed p_accept (called in the client threads) where given.
+    bool runClients(int p_nThreads, int p_nEach, const std::function<QByteArray(int, int)>& p_request,
+                    const std::function<bool(const HttpReply&)>& p_accept = {});
+    // name=value pairs joined by "&", as a record.
+    static vecParameter_t pairsOf(const QByteArray& p_arrQuery);
 
     RootRequestMapper mapper{QStringLiteral("HTTP Listener")};
 

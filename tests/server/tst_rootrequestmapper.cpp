@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include <numeric>
 #include <utility>
 
 namespace {
@@ -26,59 +25,6 @@ bool writeFile(const QString& p_strName, const QByteArray& p_arrContent)
     QFile file(p_strName);
     return file.open(QIODevice::WriteOnly) && file.write(p_arrContent) == p_arrContent.size();
 }
-
-std::pair<QByteArray, QByteArray> split(const QByteArray& p_arrPair)
-{
-    const int equals = p_arrPair.indexOf('=');
-    return {p_arrPair.left(equals), p_arrPair.mid(equals + 1)};
-}
-
-vecParameter_t pairsOf(const QByteArray& p_arrQuery)
-{
-    vecParameter_t pairs;
-    for (const QByteArray& pair : p_arrQuery.split('&'))
-        pairs.push_back(split(pair));
-    return pairs;
-}
-
-// A device's exchange with password morvint and qxcb=4711: the request
-// pairs enciphered in order, then the answer values on the same key stream,
-// a textbook RC4 independent of the server's.
-struct Device
-{
-    quint8 s[256];
-    int i = 0, j = 0;
-    Device()
-    {
-        const QByteArray key = "morvint4711";
-        std::iota(s, s + 256, 0);
-        for (int k = 0, m = 0; k < 256; ++k)
-            std::swap(s[k], s[m = (m + s[k] + quint8(key[k % key.size()])) & 255]);
-    }
-    QByteArray crypt(QByteArray p_arrData)
-    {
-        for (char& byte : p_arrData) {
-            j = (j + s[i = (i + 1) & 255]) & 255;
-            std::swap(s[i], s[j]);
-            byte = char(byte ^ s[(s[i] + s[j]) & 255]);
-        }
-        return p_arrData;
-    }
-    QByteArray query(const QByteArrayList& p_pairs)
-    {
-        QByteArray query = "qxcb=4711";
-        for (const QByteArray& pair : p_pairs)
-            query += '&' + split(pair).first + '=' + crypt(split(pair).second).toHex().toUpper();
-        return query;
-    }
-    QByteArray readAnswer(const QByteArray& p_arrBody)
-    {
-        QByteArrayList items = p_arrBody.split('&');
-        for (int k = 1; k < items.size(); ++k)
-            items[k] = split(items[k]).first + '=' + crypt(QByteArray::fromHex(split(items[k]).second));
-        return items.join('&');
-    }
-};
 
 } // namespace
 
@@ -386,14 +332,14 @@ void tst_RootRequestMapper::telegram()
     QFETCH(QString, note);
 
     m_fixture.setHook(hook);
-    Device device;
+    TestDevice device;
     const QByteArray query = enciphered ? device.query(pairs) : pairs.join('&');
     const HttpReply reply = m_fixture.exchange(F::get("/data?" + query));
     QCOMPARE(reply.statusCode, status);
     QCOMPARE(reply.header("qx-handler"), QByteArray("api-0"));
     const auto events = m_fixture.events(status == 500 ? "receivedDataset" : "requestFinished");
     // The record as received, cipher texts included.
-    QCOMPARE(F::args(events, "receivedDataset").value(0).value<vecParameter_t>(), pairsOf(query));
+    QCOMPARE(F::args(events, "receivedDataset").value(0).value<vecParameter_t>(), F::pairsOf(query));
     if (status == 500) {
         QCOMPARE(reply.statusText + ' ' + reply.body, QByteArray("decrypt error Decryption Error"));
         QCOMPARE(F::names(events),
@@ -408,7 +354,7 @@ void tst_RootRequestMapper::telegram()
     const QByteArray transmitted = reply.body.chopped(2);
     QCOMPARE(enciphered ? device.readAnswer(transmitted) : transmitted, answer);
 
-    QVector<F::event_t> expected{{"receivedDataset", QVariant::fromValue(pairsOf(query))}};
+    QVector<F::event_t> expected{{"receivedDataset", QVariant::fromValue(F::pairsOf(query))}};
     if (!note.isEmpty())
         expected.prepend({"sendNotification", 0, note});
     if (enciphered)
@@ -423,7 +369,7 @@ void tst_RootRequestMapper::telegram()
 void tst_RootRequestMapper::commKeyAppliesFromNextTelegram()
 {
     const auto status = [&] {
-        return m_fixture.exchange(F::get("/data?" + Device().query({"table=T", "qxce=4711"}))).statusCode;
+        return m_fixture.exchange(F::get("/data?" + TestDevice().query({"table=T", "qxce=4711"}))).statusCode;
     };
     appSettings_c::instance().modify([](appSettings_c::values_t& v) { v.commKey = "other"; });
     QCOMPARE(status(), 500);
