@@ -166,6 +166,32 @@ void setPlannedCommands(const plan_t& p_plan)
     s_plan = p_plan;
 }
 
+plan_t planFromRows(const planningRows_t& p_rows)
+{
+    plan_t plan;
+    for (const QStringList& row : p_rows) {
+        if (row.size() < 2 || (row.at(0) != QLatin1String("X") && row.at(0) != QLatin1String("1")))
+            continue;
+        QStringList parameters = row.mid(2);
+        while (!parameters.isEmpty() && parameters.constLast().isEmpty())
+            parameters.removeLast();
+        plan.append(qMakePair(row.at(1), parameters.join(QLatin1Char(','))));
+    }
+    return plan;
+}
+
+bool parkOneShotRows(planningRows_t& p_rows)
+{
+    bool changed = false;
+    for (QStringList& row : p_rows) {
+        if (!row.isEmpty() && row.constFirst() == QLatin1String("1")) {
+            row.first() = QStringLiteral("-");
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 void applyPlannedCommands(const RootRequestMapper::request_t& p_request,
                           RootRequestMapper::response_t& p_response)
 {

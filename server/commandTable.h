@@ -44,6 +44,18 @@ int maxParameterCount();
 plan_t plannedCommands();
 void setPlannedCommands(const plan_t& p_plan);
 
+// Planning rows, each [activation, command, parameter texts...] as the
+// planning table shows them and "cmd-table:" stores them. Activation "X"
+// sends the command with every answer, "1" with the next answer only, any
+// other text (normally "-") parks the row.
+using planningRows_t = QList<QStringList>;
+// The plan made of the active rows, in row order: rows with fewer than two
+// texts are skipped; trailing empty parameter texts are dropped and the rest
+// joined by "," (inner empty texts stay as empty fields).
+plan_t planFromRows(const planningRows_t& p_rows);
+// Parks every one-shot row ("1" becomes "-"); true when any row changed.
+bool parkOneShotRows(planningRows_t& p_rows);
+
 // Puts the planned commands and the acknowledgement mode (read from the
 // application settings) into p_response, in the form of the request's
 // protocol level. Meant for the service hook, after the processor has put

@@ -18,6 +18,8 @@ private slots:
     void catalogue();
     void encode_data();
     void encode();
+    void planFromRows_data();
+    void planFromRows();
 };
 
 void tst_CommandEncoding::catalogue()
@@ -101,6 +103,35 @@ void tst_CommandEncoding::encode()
     QCOMPARE(answer.join('&'), items);
     using fields_t = decltype(response.fields);
     QCOMPARE(response.fields, (closes ? fields_t{{"Connection", "close"}} : fields_t()));
+}
+
+void tst_CommandEncoding::planFromRows_data()
+{
+    QTest::addColumn<planningRows_t>("rows");
+    QTest::addColumn<plan_t>("plan");
+    QTest::addColumn<planningRows_t>("parked");
+
+    QTest::newRow("active, one-shot, parked, short")
+        << planningRows_t{{"X", "qx_time", "2024-05-01T12:00:00"}, {"1", "qx_beep", "3"}, {"-", "qx_msg", "m"}, {"X"}}
+        << plan_t{{"qx_time", "2024-05-01T12:00:00"}, {"qx_beep", "3"}}
+        << planningRows_t{{"X", "qx_time", "2024-05-01T12:00:00"}, {"-", "qx_beep", "3"}, {"-", "qx_msg", "m"}, {"X"}};
+    QTest::newRow("inner empty kept, trailing dropped")
+        << planningRows_t{{"X", "qx_msg", "a", "", "c", "", ""}} << plan_t{{"qx_msg", "a,,c"}}
+        << planningRows_t{{"X", "qx_msg", "a", "", "c", "", ""}};
+    QTest::newRow("new row without parameters") << planningRows_t{{"X", "---"}} << plan_t{{"---", ""}}
+                                                << planningRows_t{{"X", "---"}};
+}
+
+void tst_CommandEncoding::planFromRows()
+{
+    QFETCH(planningRows_t, rows);
+    QFETCH(plan_t, plan);
+    QFETCH(planningRows_t, parked);
+
+    QCOMPARE(commandTable_n::planFromRows(rows), plan);
+    const bool changes = rows != parked;
+    QCOMPARE(parkOneShotRows(rows), changes);
+    QCOMPARE(rows, parked);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandEncoding)
