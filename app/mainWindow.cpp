@@ -4,6 +4,7 @@
 #include "HttpSettings.h"
 #include "RootRequestMapper.h"
 #include "appResources.h"
+#include "commandTable.h"
 #include "configDialog.h"
 #include "iffParser.h"
 #include "iffTree.h"
@@ -38,10 +39,13 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableWidget>
+#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -673,6 +677,19 @@ void mainWindow_c::updateNotShown()
 }
 
 // Planning table --------------------------------------------------------------
+
+void mainWindow_c::slot_service_hook(QHostAddress p_peer, int p_nRequestId,
+                                     RootRequestMapper::request_t& p_request,
+                                     RootRequestMapper::response_t& p_response)
+{
+    Q_UNUSED(p_peer)
+    commandTable_n::applyPlannedCommands(p_request, p_response);
+    QThread::msleep(static_cast<unsigned long>(std::max(1, m_settings.delayRequestsBy())));
+    if (p_request.peerCertificate && !p_request.peerCertificate->isNull())
+        emit apply_ssl_client_certificates_async(p_nRequestId, *p_request.peerCertificate);
+    emit apply_header_fields_async(p_nRequestId, p_request.headers);
+    emit web_job_processed_async(p_nRequestId);
+}
 
 void mainWindow_c::slotTableAddRow() {}
 

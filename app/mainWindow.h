@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appSettings.h"
+#include "RootRequestMapper.h"
 #include "requestReportQueue.h"
 #include "vecParameter.h"
 
@@ -158,6 +159,14 @@ public slots:
     void slotReceivedDataset(int p_nId, vecParameter_t p_parameter);
     void slot_receive_file(QHostAddress p_peer, int p_nId, QString p_strSourceFn, QString p_strDestFn);
     void slotBodyContent(int p_nId, QByteArray p_arrBody, int p_nMode);
+    // The service hook while no test session runs; connected directly, so it
+    // runs in the worker thread of the request and touches no widget: it
+    // applies the planned commands and the acknowledgement mode, delays the
+    // answer by "delay-requests-by:" (at least 1 ms) and hands the client
+    // certificate, the header fields and the end of the job to the window
+    // through the _async signals.
+    void slot_service_hook(QHostAddress p_peer, int p_nRequestId, RootRequestMapper::request_t& p_request,
+                           RootRequestMapper::response_t& p_response);
     // The planning table's: one-shot rows are done once a job was answered.
     void slot_table_processed();
     void slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote);
