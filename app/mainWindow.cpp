@@ -8,6 +8,7 @@
 #include "configDialog.h"
 #include "iffParser.h"
 #include "iffTree.h"
+#include "planningTable.h"
 #include "requestList.h"
 #include "requestLog.h"
 #include "requestReportQueue.h"
@@ -38,7 +39,6 @@
 #include <QSslSocket>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTableWidget>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
@@ -51,8 +51,6 @@ namespace {
 
 using column_t = requestList_c::column_t;
 
-// The planning table: activation, command and up to eight parameters.
-const int s_nPlanningColumns = 10;
 // Time one turn of the event loop may spend on waiting reports before the
 // window repaints and handles input again.
 const qint64 s_nReportBudgetMs = 50;
@@ -76,9 +74,8 @@ mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
     connect(m_pRequestList, &QWidget::customContextMenuRequested, this,
             &mainWindow_c::slotRequestCustomContextMenuRequested);
 
-    m_pPlanningTable = new QTableWidget(0, s_nPlanningColumns);
+    m_pPlanningTable = new planningTable_c;
     m_pPlanningTable->setObjectName(QStringLiteral("planningTable"));
-    m_pPlanningTable->setHorizontalHeaderLabels({QStringLiteral("Active"), QStringLiteral("Command Type")});
 
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(m_pRequestList);
@@ -691,21 +688,58 @@ void mainWindow_c::slot_service_hook(QHostAddress p_peer, int p_nRequestId,
     emit web_job_processed_async(p_nRequestId);
 }
 
-void mainWindow_c::slotTableAddRow() {}
-
-void mainWindow_c::slotTableRemoveRow() {}
-
-void mainWindow_c::slot_table_processed() {}
-
-// Until the table edits rows, the rows handed over are handed back unchanged.
-void mainWindow_c::setPlanningRows(const QList<QStringList>& p_rows)
+void mainWindow_c::slot_table_processed()
 {
-    m_planningRows = p_rows;
+    m_pPlanningTable->slotParkOneShotRows();
 }
 
+void mainWindow_c::slotUpdateGlobalTable()
+{
+    m_pPlanningTable->slotUpdateGlobalTable();
+}
+
+void mainWindow_c::slotCommandChanged(int p_nRow, int p_nCol, QString p_strNewValue)
+{
+    m_pPlanningTable->slotCommandChanged(p_nRow, p_nCol, p_strNewValue);
+}
+
+void mainWindow_c::slotParameterValueChanged(int p_nRow, int p_nCol, QString p_strNewValue)
+{
+    m_pPlanningTable->slotParameterValueChanged(p_nRow, p_nCol, p_strNewValue);
+}
+
+void mainWindow_c::slotTableAddRow()
+{
+    m_pPlanningTable->appendRow();
+}
+
+void mainWindow_c::slotTableRemoveRow()
+{
+    m_pPlanningTable->removeSelectedRows();
+}
+
+void mainWindow_c::slotCommandCustomContextMenuRequested(QPoint p_pos)
+{
+    m_pPlanningTable->slotCommandCustomContextMenuRequested(p_pos);
+}
+
+void mainWindow_c::slotIffFileAppendToDownloadSection(QString p_strFilename)
+{
+    m_pPlanningTable->appendRow(QStringLiteral("qx_load_file"), {p_strFilename});
+}
+
+void mainWindow_c::setPlanningRows(const QList<QStringList>& p_rows)
+{
+    m_pPlanningTable->setRows(p_rows);
+}
+
+// A row without any item (such as the blank one of a new table) would come
+// back from the file as a parked "---" row; it is not kept.
 QList<QStringList> mainWindow_c::planningRows() const
 {
-    return m_planningRows;
+    QList<QStringList> rows = m_pPlanningTable->rows();
+    rows.removeAll(QStringList());
+    return rows;
 }
 
 // Window ------------------------------------------------------------------------

@@ -24,9 +24,9 @@ class HttpSettings;
 class QAction;
 class QLabel;
 class QPushButton;
-class QTableWidget;
 class QTreeWidgetItem;
 class RootRequestMapper;
+class planningTable_c;
 class requestList_c;
 class uploadRetention_c;
 
@@ -126,10 +126,13 @@ public:
     // limit before the window got to them.
     qint64 reportsNotShown() const;
 
-    // Rows of the device action planning table, each a list of cell texts.
+    // The rows of the device action planning table as "cmd-table:" lines
+    // keep them: [activation "X", "1" or "-", command, parameters...].
+    // Setting them replaces the table and then the planned commands;
+    // planningRows() hands back every row that holds anything, active or not.
     void setPlanningRows(const QList<QStringList>& p_rows);
     QList<QStringList> planningRows() const;
-    QTableWidget* planningTable() const { return m_pPlanningTable; }
+    planningTable_c* planningTable() const { return m_pPlanningTable; }
 
     void setPortAsker(const portAsker_t& p_fnAsker) { m_fnAskPort = p_fnAsker; }
     void setHintAsker(const hintAsker_t& p_fnAsker) { m_fnAskHint = p_fnAsker; }
@@ -167,12 +170,24 @@ public slots:
     // through the _async signals.
     void slot_service_hook(QHostAddress p_peer, int p_nRequestId, RootRequestMapper::request_t& p_request,
                            RootRequestMapper::response_t& p_response);
-    // The planning table's: one-shot rows are done once a job was answered.
+    // A job was answered: the planning table's one-shot rows are done, the
+    // first answer of any device counts. Called once per event-loop turn
+    // however many jobs ended (see reportJobProcessed).
     void slot_table_processed();
     void slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote);
-    // The planning table's row actions in the tool bar.
+    // The planning table, see planningTable_c; the table wires its own cell
+    // editors, cell changes and context menu to these.
+    void slotUpdateGlobalTable();
+    void slotCommandChanged(int p_nRow, int p_nCol, QString p_strNewValue);
+    void slotParameterValueChanged(int p_nRow, int p_nCol, QString p_strNewValue);
+    // Appends a checked row with the command "---".
     void slotTableAddRow();
+    // Removes every row holding a selected cell.
     void slotTableRemoveRow();
+    void slotCommandCustomContextMenuRequested(QPoint p_pos);
+    // Appends an active row that has devices fetch p_strFilename
+    // (qx_load_file with the file as its path).
+    void slotIffFileAppendToDownloadSection(QString p_strFilename);
     void slotConfigure();
     void slotInfo();
     void slotApplySslClientCertificates(int p_nReqId, QSslCertificate p_clientCert);
@@ -220,7 +235,7 @@ private:
 
     appSettings_c& m_settings;
     requestList_c* m_pRequestList = nullptr;
-    QTableWidget* m_pPlanningTable = nullptr;
+    planningTable_c* m_pPlanningTable = nullptr;
     QAction* m_pProtectAction = nullptr;
     QLabel* m_pNotShownLabel = nullptr;
     requestReportQueue_c* m_pQueue = nullptr;
@@ -228,7 +243,6 @@ private:
     QList<listener_t> m_httpListeners;
     QList<listener_t> m_httpsListeners;
     QString m_strCloseHint;
-    QList<QStringList> m_planningRows;
     // Reports taken from the queue and not yet applied (the rest of a turn
     // whose time ran out).
     std::deque<requestReportQueue_c::report_t> m_pending;
