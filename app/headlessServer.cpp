@@ -42,7 +42,7 @@ void headlessServer_c::addListener(serverListener_c* p_pListener)
 {
     m_listeners << p_pListener;
     RootRequestMapper* mapper = p_pListener->mapper();
-    connect(mapper, &RootRequestMapper::receivedDataset, m_pRecords, &datasetWriter_c::slotReceivedDataset);
+    connect(mapper, &RootRequestMapper::receivedDataset, m_pRecords, &datasetWriter_c::slotReceivedDataset, Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::serviceHook, m_pHook, &headlessHook_c::slot_service_hook,
             Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::requestProcessed, m_pConsole, &requestConsole_c::slotRequestProcessed,

@@ -42,7 +42,7 @@ windowServer_c::windowServer_c()
             continue;
         m_listeners << listener;
         QObject::connect(listener->mapper(), &RootRequestMapper::receivedDataset, m_pRecords.get(),
-                &datasetWriter_c::slotReceivedDataset);
+                         &datasetWriter_c::slotReceivedDataset, Qt::DirectConnection);
     }
     for (const serverListener_c* listener : qAsConst(m_listeners)) {
         QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, m_pWindow.get(),
