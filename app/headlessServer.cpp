@@ -12,7 +12,8 @@
 
 headlessServer_c::headlessServer_c(FILE* p_pConsole, QObject* p_pParent)
     : QObject(p_pParent), m_pRecords(new datasetWriter_c(1, this)),
-      m_pConsole(new requestConsole_c(p_pConsole, this)), m_pHook(new headlessHook_c(appSettings_c::instance(), this)),
+      m_pConsole(new requestConsole_c(p_pConsole, this)),
+      m_pHook(new headlessHook_c(appSettings_c::instance(), this)),
       m_pRetention(new uploadRetention_c(appSettings_c::instance(), this))
 {
     for (const QString& fileName : listenerSettingsFileNames()) {
@@ -20,7 +21,8 @@ headlessServer_c::headlessServer_c(FILE* p_pConsole, QObject* p_pParent)
             addListener(listener);
     }
     if (m_listeners.isEmpty())
-        m_pConsole->write(QStringLiteral("No listener settings file (settings-0.ini ... settings-9.ini) found"));
+        m_pConsole->write(
+            QStringLiteral("No listener settings file (settings-0.ini ... settings-9.ini) found"));
     m_pRecords->open(QStringLiteral("records-kvp.txt"));
     m_pRecords->setEnabled(true);
     m_pRetention->start();
@@ -42,7 +44,8 @@ void headlessServer_c::addListener(serverListener_c* p_pListener)
 {
     m_listeners << p_pListener;
     RootRequestMapper* mapper = p_pListener->mapper();
-    connect(mapper, &RootRequestMapper::receivedDataset, m_pRecords, &datasetWriter_c::slotReceivedDataset, Qt::DirectConnection);
+    connect(mapper, &RootRequestMapper::receivedDataset, m_pRecords, &datasetWriter_c::slotReceivedDataset,
+            Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::serviceHook, m_pHook, &headlessHook_c::slot_service_hook,
             Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::requestProcessed, m_pConsole, &requestConsole_c::slotRequestProcessed,

@@ -2,7 +2,8 @@
 
 #include "requestLog.h"
 
-requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent) : QObject(p_pParent), m_pStream(p_pStream)
+requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
+    : QObject(p_pParent), m_pStream(p_pStream)
 {
 }
 

@@ -41,10 +41,11 @@ options_t parseCommandLine(const QCoreApplication& p_app)
                        "(window closed, SIGINT or SIGTERM)."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption headless(QString::fromLatin1(kHeadlessOption),
-                                      QStringLiteral("Run without any window: listeners, records file and planned "
-                                                     "commands of the configuration; one line per finished request "
-                                                     "on standard output."));
+    const QCommandLineOption headless(
+        QString::fromLatin1(kHeadlessOption),
+        QStringLiteral("Run without any window: listeners, records file and planned "
+                       "commands of the configuration; one line per finished request "
+                       "on standard output."));
     const QCommandLineOption directory(QStringList{QStringLiteral("w"), QStringLiteral("working-directory")},
                                        QStringLiteral("Use <folder> as working directory."),
                                        QStringLiteral("folder"));

@@ -11,6 +11,10 @@ const QByteArray kLevel0 = "GET /qx/data?table=T&a=12&checksum=183 HTTP/1.1\r\nH
 const QByteArray kUpload = "--B\r\nContent-Disposition: form-data; name=\"action\"\r\n\r\nupload\r\n--B\r\n"
                            "Content-Disposition: form-data; name=\"filename\"; filename=\"dev.log\"\r\n\r\n"
                            "log line\r\n--B--\r\n";
+const QByteArray kUploadRequest =
+    "POST /upload-area HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=B\r\n"
+    "Content-Length: " +
+    QByteArray::number(kUpload.size()) + "\r\n\r\n" + kUpload;
 
 QByteArray fileContent(const QString& p_strName)
 {
@@ -52,7 +56,7 @@ void tst_Headless::initTestCase()
     TestCertificate certificate;
     QVERIFY2(certificate.generate(".", "tls", TestCertificate::Rsa), qPrintable(certificate.errorString()));
     QVERIFY(QDir().mkdir("upload"));
-    writeFile("qxwebserver.cfg", "up-dir: dXBsb2Fk\n"                    // upload
+    writeFile("qxwebserver.cfg", "up-dir: dXBsb2Fk\n"                     // upload
                                  "http-level-0-base-path: L3F4L2RhdGE=\n" // /qx/data
                                  "http-level-1-base-path: L3F4L2RhdGE=\n"
                                  "response-ack-method: 0\n"
@@ -102,13 +106,11 @@ void tst_Headless::answers_data()
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("body");
     QTest::newRow("level 0") << "HTTP" << kLevel0 << QByteArray("status=ok&checksum=183&beep=3\r\n");
-    QTest::newRow("level 0 over TLS") << "HTTPS" << kLevel0 << QByteArray("status=ok&checksum=183&beep=3\r\n");
+    QTest::newRow("level 0 over TLS")
+        << "HTTPS" << kLevel0 << QByteArray("status=ok&checksum=183&beep=3\r\n");
     QTest::newRow("level 1") << "HTTP" << QByteArray("GET /qx/data?qx_api=1&table=T&b=7 HTTP/1.1\r\n\r\n")
                              << QByteArray("qx_api=1&qx_beep=3");
-    QTest::newRow("upload") << "HTTP"
-                            << "POST /upload-area HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=B\r\n"
-                               "Content-Length: " + QByteArray::number(kUpload.size()) + "\r\n\r\n" + kUpload
-                            << QByteArray();
+    QTest::newRow("upload") << "HTTP" << kUploadRequest << QByteArray();
 }
 
 void tst_Headless::answers()
@@ -136,9 +138,11 @@ void tst_Headless::endsOnSigterm()
     QCOMPARE(m_server.exitCode(), 0);
 
     const QString out = QString::fromUtf8(m_server.readAllStandardOutput());
-    const QString line = "(?m)^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} #\\d+ 127\\.0\\.0\\.1 200 \\d+ ms ";
+    const QString line =
+        "(?m)^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} #\\d+ 127\\.0\\.0\\.1 200 \\d+ ms ";
     QCOMPARE(out.count('\n'), m_nRequests);
-    QCOMPARE(out.count(QRegularExpression(line + "GET /qx/data\\?table=T&a=12&checksum=183$")), m_nRequests - 2);
+    QCOMPARE(out.count(QRegularExpression(line + "GET /qx/data\\?table=T&a=12&checksum=183$")),
+             m_nRequests - 2);
     QCOMPARE(out.count(QRegularExpression(line + "GET /qx/data\\?qx_api=1&table=T&b=7$")), 1);
     QCOMPARE(out.count(QRegularExpression(line + "POST /upload-area\\?action=upload&filename=dev.log$")), 1);
 

@@ -43,8 +43,9 @@ void tst_Startup::initTestCase()
     RootRequestMapper::registerMetaTypes();
     QVERIFY(QDir::setCurrent(m_dir.path()));
     QVERIFY2(m_rsa.generate(m_dir.path(), "rsa", TestCertificate::Rsa), qPrintable(m_rsa.errorString()));
-    QVERIFY2(m_ec.generate(m_dir.path(), "ec", TestCertificate::Ec, "localhost", TestCertificate::Traditional),
-             qPrintable(m_ec.errorString()));
+    QVERIFY2(
+        m_ec.generate(m_dir.path(), "ec", TestCertificate::Ec, "localhost", TestCertificate::Traditional),
+        qPrintable(m_ec.errorString()));
     writeFile("garbage.pem", "-----BEGIN CERTIFICATE-----\nbm9uc2Vuc2U=\n-----END CERTIFICATE-----\n");
 }
 
@@ -76,7 +77,8 @@ void tst_Startup::listenersInFileOrder()
 
     HttpReply reply;
     QVERIFY(LoopbackClient::exchange(server.listeners()[0]->listener()->serverPort(),
-                                     "GET /d?table=T&a=12&checksum=183 HTTP/1.1\r\nHost: dev\r\n\r\n", &reply));
+                                     "GET /d?table=T&a=12&checksum=183 HTTP/1.1\r\nHost: dev\r\n\r\n",
+                                     &reply));
     QCOMPARE(reply.body, "checksum=183\r\n");
     const auto records = [] {
         QFile file("records-kvp.txt");
@@ -93,14 +95,21 @@ void tst_Startup::certificateChecks_data()
     QTest::addColumn<QString>("toolTip");
     const QString badKey = QString::fromUtf8("SSL-Schl\xc3\xbcssel \"%1\" fehlerhaft.");
     const QString badCertificate = "SSL-Zertifikat \"%1\" fehlerhaft.";
-    QTest::newRow("RSA pair") << "rsa.crt" << "rsa.key" << true << "";
-    QTest::newRow("EC pair, traditional key") << "ec.crt" << "ec.key" << true << "";
-    QTest::newRow("no files") << "" << "" << false << "";
-    QTest::newRow("files missing") << "none.crt" << "none.key" << false << "";
-    QTest::newRow("garbage certificate") << "garbage.pem" << "rsa.key" << false << badCertificate.arg("garbage.pem");
-    QTest::newRow("garbage key") << "rsa.crt" << "garbage.pem" << true << badKey.arg("garbage.pem");
-    QTest::newRow("both swapped: key line first") << "rsa.key" << "rsa.crt" << false
-                                                   << badKey.arg("rsa.crt") + '\n' + badCertificate.arg("rsa.key");
+    QTest::newRow("RSA pair") << "rsa.crt"
+                              << "rsa.key" << true << "";
+    QTest::newRow("EC pair, traditional key") << "ec.crt"
+                                              << "ec.key" << true << "";
+    QTest::newRow("no files") << ""
+                              << "" << false << "";
+    QTest::newRow("files missing") << "none.crt"
+                                   << "none.key" << false << "";
+    QTest::newRow("garbage certificate") << "garbage.pem"
+                                         << "rsa.key" << false << badCertificate.arg("garbage.pem");
+    QTest::newRow("garbage key") << "rsa.crt"
+                                 << "garbage.pem" << true << badKey.arg("garbage.pem");
+    QTest::newRow("both swapped: key line first")
+        << "rsa.key"
+        << "rsa.crt" << false << badKey.arg("rsa.crt") + '\n' + badCertificate.arg("rsa.key");
 }
 
 void tst_Startup::certificateChecks()
