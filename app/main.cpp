@@ -29,8 +29,9 @@ int main(int argc, char* argv[])
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     qxIff_n::initCrc32Table();
 
-    // Without a window no display is needed, so no GUI application either.
-    const bool headless = startup_n::isHeadless(argc, argv);
+    // Without a window no display is needed, so no GUI application either;
+    // --help and --version end the process while the command line is read.
+    const bool headless = !startup_n::needsGuiApplication(argc, argv);
     std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv)
                                                    : new QApplication(argc, argv));
     QCoreApplication::setApplicationVersion(startup_n::versionText());

@@ -18,17 +18,18 @@ QString versionText()
     return QStringLiteral("V1.0 Build " __DATE__ " @ " __TIME__);
 }
 
-bool isHeadless(int p_nArgc, char** p_ppArgv)
+bool needsGuiApplication(int p_nArgc, char** p_ppArgv)
 {
-    const QByteArray option = QByteArray("--") + kHeadlessOption;
+    const QByteArray headless = QByteArray("--") + kHeadlessOption;
+    const QByteArrayList withoutWindow{headless, "--help", "-h", "-?", "--help-all", "--version", "-v"};
     for (int i = 1; i < p_nArgc; ++i) {
         // Everything after "--" is a positional argument.
         if (std::strcmp(p_ppArgv[i], "--") == 0)
+            break;
+        if (withoutWindow.contains(p_ppArgv[i]))
             return false;
-        if (option == p_ppArgv[i])
-            return true;
     }
-    return false;
+    return true;
 }
 
 options_t parseCommandLine(const QCoreApplication& p_app)
@@ -54,7 +55,6 @@ options_t parseCommandLine(const QCoreApplication& p_app)
     parser.process(p_app);
 
     options_t options;
-    options.headless = parser.isSet(headless);
     options.workingDirectory = parser.value(directory);
     return options;
 }

@@ -11,13 +11,14 @@ namespace startup_n {
 // "V1.0 Build <build date> @ <build time>".
 QString versionText();
 
-// Whether the command line asks for the run without a window. Looked at
-// before the application object exists, since that decides its kind.
-bool isHeadless(int p_nArgc, char** p_ppArgv);
+// Whether the command line needs the GUI application object: not with
+// --headless, and not for --help or --version, which only print and so work
+// without a display. Looked at before the application object exists, since
+// that decides its kind.
+bool needsGuiApplication(int p_nArgc, char** p_ppArgv);
 
 struct options_t
 {
-    bool headless = false;
     // Where the configuration and listener files are; empty: where started.
     QString workingDirectory;
 };
