@@ -9,6 +9,7 @@ packages=(
   libzip-dev zlib1g-dev libboost-dev libssl-dev
   openssl curl ca-certificates
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
+  wrk
 )
 
 missing=()

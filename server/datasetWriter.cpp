@@ -9,19 +9,27 @@ datasetWriter_c::datasetWriter_c(int p_nFormatId, QObject* p_pParent)
 
 bool datasetWriter_c::open(const QString& p_strFileName)
 {
+    QMutexLocker locker(&m_mutex);
     if (m_file.isOpen())
         m_file.close();
     m_file.setFileName(p_strFileName);
     return m_file.open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
+QString datasetWriter_c::fileName() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_file.fileName();
+}
+
 void datasetWriter_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
 {
-    if (!m_bEnabled || !m_file.isWritable())
+    if (!m_bEnabled)
         return;
 
     QByteArray line;
-    switch (m_nFormatId) {
+    const int format = m_nFormatId;
+    switch (format) {
     case 0:
         for (const auto& pair : p_parameter)
             line += pair.second + '\t';
@@ -31,7 +39,7 @@ void datasetWriter_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
             line += pair.first + '=' + pair.second + '\t';
         break;
     default:
-        qDebug() << "Output format ID" << m_nFormatId << "not implemented";
+        qDebug() << "Output format ID" << format << "not implemented";
         return;
     }
 
@@ -41,6 +49,9 @@ void datasetWriter_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
     }
     line.chop(1);
     line += "\r\n";
+    QMutexLocker locker(&m_mutex);
+    if (!m_file.isWritable())
+        return;
     m_file.write(line);
     m_file.flush();
 }

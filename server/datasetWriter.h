@@ -3,7 +3,10 @@
 #include "vecParameter.h"
 
 #include <QFile>
+#include <QMutex>
 #include <QObject>
+
+#include <atomic>
 
 // Appends every received data record to one text file, one line per record,
 // CR LF terminated. Names and values go out as raw bytes, unescaped.
@@ -11,9 +14,10 @@
 //   format 1: name=value for each pair, separated by TAB
 // Other formats write nothing. Writing is off until setEnabled(true).
 //
-// Lives in the user interface thread; the request mappers reach it only
-// through queued signals, so records are written one at a time in the order
-// in which they arrive.
+// Threads: every member function may be called from any thread; each record
+// is written whole, and flushed, under one lock. Start-up connects the
+// mappers' receivedDataset directly, so a record is in the file before its
+// answer leaves, and a busy user interface thread cannot hold back records.
 class datasetWriter_c : public QObject
 {
     Q_OBJECT
@@ -24,7 +28,7 @@ public:
     // that fails (returns false) records are skipped until a later open()
     // succeeds.
     bool open(const QString& p_strFileName);
-    QString fileName() const { return m_file.fileName(); }
+    QString fileName() const;
 
     void setFormat(int p_nFormatId) { m_nFormatId = p_nFormatId; }
     int format() const { return m_nFormatId; }
@@ -36,7 +40,8 @@ public slots:
     void slotReceivedDataset(int p_nId, vecParameter_t p_parameter);
 
 private:
-    bool m_bEnabled = false;
-    int m_nFormatId;
+    std::atomic<bool> m_bEnabled{false};
+    std::atomic<int> m_nFormatId;
+    mutable QMutex m_mutex;
     QFile m_file;
 };

@@ -1,0 +1,78 @@
+// The program's entry point: builds the server with its main window, or
+// without any window when started with --headless, runs the event loop, and
+// writes the configuration when the loop ends (window closed, SIGINT,
+// SIGTERM).
+
+#include "RootRequestMapper.h"
+#include "appResources.h"
+#include "appSettings.h"
+#include "commandTable.h"
+#include "configFile.h"
+#include "headlessServer.h"
+#include "iffCrc.h"
+#include "shutdownSignals.h"
+#include "startup.h"
+#include "windowServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    qxIff_n::initCrc32Table();
+
+    // Without a window no display is needed, so no GUI application either;
+    // --help and --version end the process while the command line is read.
+    const bool headless = !startup_n::needsGuiApplication(argc, argv);
+    std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv)
+                                                   : new QApplication(argc, argv));
+    QCoreApplication::setApplicationVersion(startup_n::versionText());
+    if (!headless) {
+        initAppResources();
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/qxwebserver.png")));
+    }
+    const startup_n::options_t options = startup_n::parseCommandLine(*app);
+    if (!options.workingDirectory.isEmpty() && !QDir::setCurrent(options.workingDirectory)) {
+        std::fprintf(stderr, "qxwebserver: cannot change to the folder %s\n",
+                     qPrintable(options.workingDirectory));
+        return 1;
+    }
+
+    const QString tlsWarning = startup_n::tlsWarningText();
+    if (!tlsWarning.isEmpty()) {
+        if (headless)
+            std::fprintf(stderr, "SSL Warning: %s\n", qPrintable(tlsWarning));
+        else
+            QMessageBox::warning(nullptr, QStringLiteral("SSL Warning"), tlsWarning, QMessageBox::Ok);
+    }
+
+    commandTable_n::initCommandCatalogue();
+    readConfiguration(configFileName());
+    QCoreApplication::setApplicationName(QStringLiteral("QXWebServer"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarnex"));
+    RootRequestMapper::registerMetaTypes();
+    shutdownSignals_c shutdownSignals;
+
+    int exitCode = 0;
+    if (headless) {
+        headlessServer_c server(stdout);
+        exitCode = startup_n::runEventLoop();
+        server.shutdown();
+        writeConfiguration(configFileName());
+    } else {
+        windowServer_c server;
+        exitCode = startup_n::runEventLoop();
+        server.shutdown();
+        server.storePlanningRows();
+        writeConfiguration(configFileName());
+    }
+    return exitCode;
+}

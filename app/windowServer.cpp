@@ -1,0 +1,85 @@
+#include "windowServer.h"
+
+#include "HttpListener.h"
+#include "configFile.h"
+#include "datasetWriter.h"
+#include "mainWindow.h"
+#include "serverListener.h"
+#include "startupTips.h"
+#include "tipOfTheDay.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QStyle>
+
+serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindow_c* p_pMainWindow)
+{
+    serverListener_c* listener = serverListener_c::create(p_strSettingsFileName);
+    if (!listener)
+        return nullptr;
+    p_pMainWindow->connectMapper(listener->mapper());
+    QLabel* status = listener->certificateState() == serverListener_c::fileState_t::valid
+                         ? p_pMainWindow->addHttpsListener(listener->listener(), listener->settings())
+                         : p_pMainWindow->addHttpListener(listener->listener(), listener->settings());
+    const QString problems = listener->problems();
+    if (!problems.isEmpty()) {
+        qDebug().noquote() << problems;
+        status->setPixmap(status->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
+        status->setToolTip(problems);
+    }
+    return listener;
+}
+
+windowServer_c::windowServer_c()
+    : m_pRecords(std::make_unique<datasetWriter_c>(1)), m_pWindow(std::make_unique<mainWindow_c>())
+{
+    appSettings_c& settings = appSettings_c::instance();
+    m_pWindow->setPlanningRows(settings.cmdTable());
+
+    for (const QString& fileName : listenerSettingsFileNames()) {
+        serverListener_c* listener = createListener(fileName, m_pWindow.get());
+        if (!listener)
+            continue;
+        m_listeners << listener;
+        QObject::connect(listener->mapper(), &RootRequestMapper::receivedDataset, m_pRecords.get(),
+                         &datasetWriter_c::slotReceivedDataset, Qt::DirectConnection);
+    }
+    for (const serverListener_c* listener : qAsConst(m_listeners)) {
+        QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, m_pWindow.get(),
+                         &mainWindow_c::slot_service_hook, Qt::DirectConnection);
+        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, m_pWindow.get(),
+                         &mainWindow_c::slot_receive_file);
+    }
+    m_pRecords->open(QStringLiteral("records-kvp.txt"));
+    m_pRecords->setEnabled(true);
+
+    m_pWindow->resize(800, 600);
+    m_pWindow->show();
+
+    if (settings.values().totd != 0) {
+        m_pTip = new tipOfTheDay_c(m_pWindow.get());
+        m_pTip->resize(480, 320);
+        m_pTip->setStyleSheet(QStringLiteral("QTextEdit, QListView { background-color: #ffffe8;}"));
+        m_pTip->set(startupTips());
+        m_pTip->showRandomTip();
+        m_pTip->show();
+        m_pTip->raise();
+    }
+}
+
+windowServer_c::~windowServer_c()
+{
+    shutdown();
+}
+
+void windowServer_c::shutdown()
+{
+    qDeleteAll(m_listeners);
+    m_listeners.clear();
+    QCoreApplication::sendPostedEvents();
+}
+
+void windowServer_c::storePlanningRows()
+{
+    appSettings_c::instance().setCmdTable(m_pWindow->planningRows());
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class datasetWriter_c;
+class mainWindow_c;
+class serverListener_c;
+class tipOfTheDay_c;
+
+// Builds one listener from a listener settings file and registers it with
+// the main window: as HTTPS when its certificate is valid, else as HTTP.
+// The mapper's reports go to the window; a broken key or certificate puts a
+// warning icon and the message lines as tool tip on the listener's status
+// label. nullptr when the file does not exist. The listener is owned by the
+// caller.
+serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindow_c* p_pMainWindow);
+
+// The server with its main window, built in start-up order: the records
+// writer, the main window with the planning rows of the configuration, the
+// listeners of the settings files 0 to 9 in the working directory (their
+// records to the writer, their hooks to the window), the records file
+// "records-kvp.txt", the window shown at 800 x 600, and the tip of the day
+// when "totd:" is on.
+//
+// Reads the process-wide settings, which must have been read from the
+// configuration before; the meta types must be registered. Lives in the
+// user interface thread; the destructor shuts down (if not done) before the
+// window goes.
+class windowServer_c
+{
+public:
+    windowServer_c();
+    ~windowServer_c();
+
+    windowServer_c(const windowServer_c&) = delete;
+    windowServer_c& operator=(const windowServer_c&) = delete;
+
+    mainWindow_c* mainWindow() const { return m_pWindow.get(); }
+    const QList<serverListener_c*>& listeners() const { return m_listeners; }
+    // nullptr when the tip of the day is off.
+    tipOfTheDay_c* tipOfTheDay() const { return m_pTip; }
+
+    // Closes the listeners, waiting for the requests in progress, and
+    // delivers what they reported and is still queued (records, reports to
+    // the window).
+    void shutdown();
+    // The planning rows as the window holds them now, into the settings.
+    void storePlanningRows();
+
+private:
+    std::unique_ptr<datasetWriter_c> m_pRecords;
+    std::unique_ptr<mainWindow_c> m_pWindow;
+    QList<serverListener_c*> m_listeners;
+    tipOfTheDay_c* m_pTip = nullptr;
+};
