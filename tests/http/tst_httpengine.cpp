@@ -1,16 +1,29 @@
+#include "CallbackRequestHandler.h"
+#include "HttpConnectionHandlerPool.h"
 #include "HttpCookie.h"
+#include "HttpListener.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 #include "HttpSettings.h"
 #include "LogCapture.h"
+#include "LoopbackClient.h"
+#include "TestCertificate.h"
+#include "TestServer.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QtTest>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
+
+// How a connection in connectionEnds() ends.
+constexpr int ServerCloses = 0, ServerTimesOut = 1, ClientDrops = 2;
+const QByteArray kTooLarge =
+    "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
 
 QByteArray get(const QByteArray& p_arrTarget, const QByteArray& p_arrHeaders = "")
 {
@@ -55,10 +68,32 @@ QByteArray describe(const HttpRequest& p_request)
     return text;
 }
 
+// Answers the method and what the request offers. "/pieces..." answers in two
+// writes, "/open..." leaves its answer unfinished, "/cert" names the client.
+void serve(HttpRequest& p_request, HttpResponse& p_response)
+{
+    const QByteArray path = p_request.path();
+    const QSslCertificate* peer = p_request.peerCertificate();
+    if (path == "/throw")
+        throw std::runtime_error("thrown by the request handler");
+    QByteArray text = p_request.method() + ' ' + describe(p_request);
+    if (path == "/cert")
+        text = peer ? peer->subjectInfo(QSslCertificate::CommonName).value(0).toUtf8() : "plain";
+    if (path.startsWith("/pieces"))
+        p_response.write(text.left(3));
+    p_response.write(path.startsWith("/pieces") ? text.mid(3) : text, !path.startsWith("/open"));
+}
+
+bool answered(quint16 p_nPort, const QByteArray& p_arrPath)
+{
+    HttpReply reply;
+    return LoopbackClient::exchange(p_nPort, get(p_arrPath), &reply) && reply.body == "GET " + p_arrPath;
+}
+
 } // namespace
 
-// The parser and the writer on in-memory devices. No test leaves a temporary
-// file behind.
+// The parser and the writer on in-memory devices, then the engine over real
+// loopback connections. No test leaves a temporary file behind.
 class tst_HttpEngine : public QObject
 {
     Q_OBJECT
@@ -71,6 +106,15 @@ private slots:
     void parse();
     void write_data();
     void write();
+    void exchange_data();
+    void exchange();
+    void connectionEnds_data();
+    void connectionEnds();
+    void busyPoolAnswers503();
+    void cleanupRetiresOneHandlerPerTick();
+    void tls_data();
+    void tls();
+    void randomStreams();
 
 private:
     QByteArray feed(const QByteArray& p_arrRaw, const QList<int>& p_cuts);
@@ -78,6 +122,8 @@ private:
     QTemporaryDir m_dir;
     HttpSettings m_limits{m_dir.filePath(QStringLiteral("limits.ini"))};
     std::unique_ptr<LogCapture> m_pQuiet;
+    TestCertificate m_client;
+    CallbackRequestHandler m_handler{&serve};
 };
 
 void tst_HttpEngine::initTestCase()
@@ -87,6 +133,9 @@ void tst_HttpEngine::initTestCase()
     qputenv("TMPDIR", QFile::encodeName(m_dir.filePath(QStringLiteral("tmp"))));
     m_limits.setValue(QStringLiteral("maxRequestSize"), 200);
     m_limits.setValue(QStringLiteral("maxMultiPartSize"), 400);
+    QVERIFY2(m_client.generate(m_dir.path(), QStringLiteral("client"), TestCertificate::Ec,
+                               QStringLiteral("qx-client")),
+             qPrintable(m_client.errorString()));
 }
 
 void tst_HttpEngine::cleanup()
@@ -237,6 +286,226 @@ void tst_HttpEngine::write()
     if (pieces.isEmpty())
         response.redirect("/x");
     QTEST(buffer.data(), "wire");
+}
+
+void tst_HttpEngine::exchange_data()
+{
+    QTest::addColumn<QByteArray>("requests");
+    QTest::addColumn<QByteArrayList>("bodies");
+    QTest::addColumn<bool>("closes");
+    QByteArray blob; // more than one slice of the body file, CR, LF and NUL all over it
+    for (int i = 0; i < 150000; ++i)
+        blob += "\r\n\0-x"[i % 5] ^ (i % 251 ? 0 : 0x40);
+    QTest::newRow("pipelined: form body, pieces, unfinished answer, exception")
+        << get("/1") + post("/2", "", "a=1") + get("/pieces") + get("/open") + get("/throw")
+        << QByteArrayList{"GET /1", "POST /2 ?a=1 body=a=1", "GET /pieces", "GET /open", ""} << false;
+    QTest::newRow("Connection close in any case ends a pipeline")
+        << get("/1") + get("/2", "connection: CLoSe\r\n") + get("/3") << QByteArrayList{"GET /1", "GET /2"}
+        << true;
+    QTest::newRow("HTTP/1.0 closes, pieces raw")
+        << QByteArray("GET /pieces HTTP/1.0\r\n\r\n") << QByteArrayList{"GET /pieces"} << true;
+    QTest::newRow("file upload, quoted boundary")
+        << post("/", "Content-Type: multipart/form-data; boundary=\"B\"\r\n",
+                part("f", blob, "b") + "--B--\r\n")
+        << QByteArrayList{"POST / ?f=b:" + blob} << false;
+}
+
+void tst_HttpEngine::exchange()
+{
+    QFETCH(QByteArray, requests);
+    QFETCH(QByteArrayList, bodies);
+    QFETCH(bool, closes);
+    TestServer server;
+    QVERIFY(server.start(&m_handler));
+    LoopbackClient client;
+    HttpReply reply;
+    QVERIFY(client.connectPlain(server.port()) && client.send(requests));
+    for (int i = 0; i < bodies.size(); ++i) {
+        QVERIFY(client.readReply(&reply));
+        QCOMPARE(reply.body, bodies.at(i));
+        QCOMPARE(reply.header("Connection") == "close", closes && i == bodies.size() - 1);
+    }
+    // Closed after the last answer, or still open for the next request.
+    if (closes)
+        QCOMPARE(client.readUntilClosed(), QByteArray());
+    else
+        QVERIFY(client.send(get("/next")) && client.readReply(&reply) && reply.body == "GET /next");
+}
+
+void tst_HttpEngine::connectionEnds_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("end");
+    const auto row = [](const char* p_szName, const QByteArray& p_arrRequest, int p_nEnd) {
+        QTest::newRow(p_szName) << p_arrRequest << p_nEnd;
+    };
+    row("broken first line", "GET /\r\n\r\n", ServerCloses);
+    row("oversized headers", get("/", "X: " + QByteArray(17000, 'h') + "\r\n"), ServerCloses);
+    row("announced body too large", post("/", "", QByteArray(16000, 'b')).chopped(16000), ServerCloses);
+    row("multipart body of exactly the limit",
+        post("/", "Content-Type: multipart/form-data; boundary=B\r\n", QByteArray(2000, 'm')), ServerCloses);
+    row("request line ended by a bare LF", "GET / HTTP/1.1\n\n" + QByteArray(16000, 'x'), ServerCloses);
+    row("idle before any request", "", ServerTimesOut);
+    row("idle in the middle of the headers", "GET / HTTP/1.1\r\nHost", ServerTimesOut);
+    row("idle after a kept-alive answer", get("/k"), ServerTimesOut);
+    row("client drops mid-request", post("/", "", "abc").chopped(1), ClientDrops);
+    row("client drops after a request", get("/x"), ClientDrops);
+}
+
+void tst_HttpEngine::connectionEnds()
+{
+    // With one handler only, the next connection is served only if the
+    // handler came back to the pool.
+    QFETCH(QByteArray, request);
+    QFETCH(int, end);
+    TestServer server;
+    QVERIFY(server.start(&m_handler, {{"maxThreads", 1}, {"readTimeout", 300}, {"maxMultiPartSize", 2000}}));
+    {
+        LoopbackClient client;
+        HttpReply reply;
+        // The server may close before taking all of an oversized request.
+        QVERIFY(client.connectPlain(server.port()));
+        QVERIFY(end == ServerCloses ? client.socket().write(request) == request.size()
+                                    : client.send(request));
+        QVERIFY(end != ServerTimesOut || !request.endsWith("\r\n\r\n") || client.readReply(&reply));
+        QElapsedTimer idle;
+        idle.start();
+        if (end != ClientDrops) {
+            QCOMPARE(client.readUntilClosed(), end == ServerTimesOut ? QByteArray() : kTooLarge);
+            QVERIFY(client.isClosed() && (end == ServerCloses || idle.elapsed() >= 250));
+        }
+    }
+    QTRY_COMPARE(server.listener()->pool()->idleHandlerCount(), 1);
+    QVERIFY(answered(server.port(), "/next"));
+}
+
+void tst_HttpEngine::busyPoolAnswers503()
+{
+    TestServer server;
+    QVERIFY(server.start(&m_handler, {{"maxThreads", 1}}));
+    LoopbackClient held, refused;
+    HttpReply reply;
+    QVERIFY(held.connectPlain(server.port()) && held.send(get("/held")) && held.readReply(&reply));
+    QVERIFY(refused.connectPlain(server.port()));
+    QCOMPARE(
+        refused.readUntilClosed(),
+        QByteArray("HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n"));
+    QVERIFY(refused.isClosed());
+}
+
+void tst_HttpEngine::cleanupRetiresOneHandlerPerTick()
+{
+    TestServer server;
+    QVERIFY(server.start(&m_handler, {{"cleanupInterval", 50}, {"minThreads", 1}}));
+    HttpConnectionHandlerPool* pool = server.listener()->pool();
+    {
+        LoopbackClient clients[3];
+        for (LoopbackClient& client : clients) {
+            HttpReply reply;
+            QVERIFY(client.connectPlain(server.port()) && client.send(get("/c")) && client.readReply(&reply));
+        }
+    }
+    // The pool shrinks one handler per tick, never more, and keeps minThreads.
+    QList<int> sizes{pool->handlerCount()};
+    for (QDeadlineTimer end(600); !end.hasExpired(); QTest::qWait(2)) {
+        if (pool->handlerCount() != sizes.last())
+            sizes << pool->handlerCount();
+    }
+    QCOMPARE(sizes, (QList<int>{3, 2, 1}));
+}
+
+void tst_HttpEngine::tls_data()
+{
+    // An RSA key in PKCS#8 or an EC key in the traditional format.
+    QTest::addColumn<bool>("rsa");
+    QTest::addColumn<QString>("keyFile");
+    QTest::addColumn<QString>("certFile");
+    const QString key = QStringLiteral("s.key"), cert = QStringLiteral("s.crt");
+    QTest::newRow("RSA key") << true << key << cert;
+    QTest::newRow("EC key") << false << key << cert;
+    QTest::newRow("plain: key file not set") << false << QString() << cert;
+    QTest::newRow("plain: certificate file missing") << false << key << "x" + cert;
+}
+
+void tst_HttpEngine::tls()
+{
+    QFETCH(bool, rsa);
+    QFETCH(QString, keyFile);
+    QFETCH(QString, certFile);
+    TestServer server;
+    TestCertificate certificate;
+    QVERIFY2(certificate.generate(
+                 server.dirPath(), QStringLiteral("s"), rsa ? TestCertificate::Rsa : TestCertificate::Ec,
+                 QStringLiteral("localhost"), rsa ? TestCertificate::Pkcs8 : TestCertificate::Traditional),
+             qPrintable(certificate.errorString()));
+    // Relative names resolve against the settings file's directory.
+    QVERIFY(
+        server.start(&m_handler, {{"sslKeyFile", keyFile}, {"sslCertFile", certFile}, {"maxThreads", 1}}));
+    const bool plain = QByteArray(QTest::currentDataTag()).startsWith("plain");
+    LoopbackClient client, withCertificate;
+    HttpReply reply;
+    QVERIFY2(plain ? client.connectPlain(server.port()) : client.connectTls(server.port()),
+             qPrintable(client.socket().errorString()));
+    QVERIFY(client.send(get("/cert")) && client.readReply(&reply));
+    QCOMPARE(reply.body, QByteArray(plain ? "plain" : ""));
+    if (plain)
+        return;
+    QCOMPARE(client.socket().sessionProtocol(), QSsl::TlsV1_2);
+    QCOMPARE(client.socket().peerCertificate(), certificate.certificate());
+    client.close();
+    // The same handler and socket again, now with a client certificate.
+    QTRY_COMPARE(server.listener()->pool()->idleHandlerCount(), 1);
+    QVERIFY(withCertificate.connectTls(server.port(), m_client.certificate(), m_client.key()));
+    QVERIFY(withCertificate.send(get("/cert")) && withCertificate.readReply(&reply));
+    QCOMPARE(reply.body, QByteArray("qx-client"));
+}
+
+void tst_HttpEngine::randomStreams()
+{
+    // Requests with random edits, and random bytes, forty connections at a
+    // time. The seed is fixed; QX_FUZZ_SEED picks another.
+    QRandomGenerator random(quint32(qEnvironmentVariableIntValue("QX_FUZZ_SEED")));
+    const auto below = [&](int p_nBound) { return int(random.bounded(quint32(std::max(1, p_nBound)))); };
+    QByteArray noise(8192, '\0');
+    random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    // Six whole requests, then pieces to splice in.
+    const QByteArray text =
+        "GET /a%20b+c?x=1&y HTTP/1.1\r\nCookie: a=1; b=\"x;y\"\r\nX: 1\r\n 2\r\n\r\n|"
+        "GET /pieces HTTP/1.0\r\n\r\n|GET /open HTTP/1.1\r\n\r\n|GET /throw HTTP/1.1\r\n\r\n|"
+        "POST /f?a=1 HTTP/1.1\r\nConnection: close\r\nContent-Length: 7\r\n\r\nb=%zz+c|"
+        "POST /up HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=\"q\"\r\nContent-Length: 76\r\n"
+        "\r\n--q\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f\"\r\n\r\n\r\n\n-\r\n--q--\r\n|"
+        "\r\n|\n| |:|%|%0|+|&|=|\"|;|--q|boundary=|Content-Length: |-1|99999999999|Connection: close\r\n";
+    const QByteArrayList pieces = text.split('|');
+    const auto waiting = [](const QTcpSocket& p_socket) {
+        return p_socket.state() == QAbstractSocket::ConnectedState && p_socket.bytesAvailable() == 0;
+    };
+    TestServer server;
+    QVERIFY(server.start(&m_handler, {{"readTimeout", 60}, {"maxThreads", 50}}));
+    for (int batch = 0; batch < 75; ++batch) {
+        QTcpSocket sockets[40];
+        for (QTcpSocket& socket : sockets) {
+            QByteArray stream = pieces.at(below(6)) + pieces.at(below(6));
+            for (int edits = below(6); edits > 0; --edits) {
+                const int at = below(stream.size() + 1);
+                const QByteArray insert =
+                    below(2) ? pieces.at(below(pieces.size())) : noise.mid(below(8000), below(64));
+                stream =
+                    stream.left(at) + insert.repeated(1 + below(2) * below(40)) + stream.mid(at + below(16));
+            }
+            socket.connectToHost(QHostAddress::LocalHost, server.port());
+            QVERIFY(socket.waitForConnected(5000));
+            socket.write(below(8) ? stream.left(below(3) ? stream.size() : below(stream.size()))
+                                  : noise.mid(below(7000), 600));
+            if (below(4) == 0 && socket.waitForBytesWritten(5000))
+                socket.abort();
+        }
+        // Each stream is answered or dropped within the read timeout.
+        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(std::begin(sockets), std::end(sockets), waiting), 5000);
+    }
+    HttpConnectionHandlerPool* pool = server.listener()->pool();
+    QTRY_COMPARE(pool->idleHandlerCount(), pool->handlerCount());
+    QVERIFY(answered(server.port(), "/final"));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpEngine)
