@@ -11,8 +11,8 @@ bool TestCertificate::generate(const QString& p_strDir, const QString& p_strBase
     m_certFile = QDir(p_strDir).filePath(p_strBaseName + QStringLiteral(".crt"));
     m_keyFile = QDir(p_strDir).filePath(p_strBaseName + QStringLiteral(".key"));
     const QString newKeyFile = p_eKeyFormat == Traditional ? m_keyFile + ".pkcs8" : m_keyFile;
-    const QString keySpec = p_eKeyType == Rsa ? "rsa:2048" : "ec -pkeyopt ec_paramgen_curve:prime256v1";
-    const QStringList arguments = ("req -x509 -nodes -days 2 -newkey " + keySpec).split(' ')
+    const QString newKeyOption = p_eKeyType == Rsa ? "rsa:2048" : "ec -pkeyopt ec_paramgen_curve:prime256v1";
+    const QStringList arguments = ("req -x509 -nodes -days 2 -newkey " + newKeyOption).split(' ')
                                   << "-subj"
                                   << "/CN=" + p_strCommonName << "-keyout" << newKeyFile << "-out"
                                   << m_certFile;
