@@ -13,8 +13,14 @@ class CallbackRequestHandler : public HttpRequestHandler
 public:
     using Callback = std::function<void(HttpRequest&, HttpResponse&)>;
 
-    explicit CallbackRequestHandler(Callback p_callback, QObject* p_pParent = nullptr);
-    void service(HttpRequest& p_request, HttpResponse& p_response) override;
+    explicit CallbackRequestHandler(Callback p_callback, QObject* p_pParent = nullptr)
+        : HttpRequestHandler(p_pParent), m_callback(std::move(p_callback))
+    {
+    }
+    void service(HttpRequest& p_request, HttpResponse& p_response) override
+    {
+        m_callback(p_request, p_response);
+    }
 
 private:
     Callback m_callback;

@@ -1,32 +1,15 @@
 #include "HttpReply.h"
 
-QByteArray HttpReply::header(const QByteArray& p_arrName) const
-{
-    for (const auto& header : headers) {
-        if (header.first.compare(p_arrName, Qt::CaseInsensitive) == 0)
-            return header.second;
-    }
-    return QByteArray();
-}
-
-bool HttpReply::hasHeader(const QByteArray& p_arrName) const
-{
-    for (const auto& header : headers) {
-        if (header.first.compare(p_arrName, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
-QList<QByteArray> HttpReply::headerNames() const
-{
-    QList<QByteArray> names;
-    for (const auto& header : headers)
-        names.append(header.first);
-    return names;
-}
+#include <algorithm>
 
 namespace {
+
+auto findHeader(const HttpReply& p_reply, const QByteArray& p_arrName)
+{
+    return std::find_if(p_reply.headers.cbegin(), p_reply.headers.cend(), [&](const auto& p_header) {
+        return p_header.first.compare(p_arrName, Qt::CaseInsensitive) == 0;
+    });
+}
 
 // Chunked body starting at p_nPos; returns the end offset, 0 for more, -1 malformed.
 int parseChunks(const QByteArray& p_arrBytes, int p_nPos, HttpReply* p_pReply)
@@ -37,22 +20,40 @@ int parseChunks(const QByteArray& p_arrBytes, int p_nPos, HttpReply* p_pReply)
             return 0;
         bool ok = false;
         const int size = p_arrBytes.mid(p_nPos, lineEnd - p_nPos).toInt(&ok, 16);
+        p_nPos = lineEnd + 4 + size; // past the data and its CR LF
         if (!ok || size < 0)
             return -1;
-        const int dataStart = lineEnd + 2;
-        if (p_arrBytes.size() < dataStart + size + 2)
+        if (p_arrBytes.size() < p_nPos)
             return 0;
-        if (p_arrBytes.mid(dataStart + size, 2) != "\r\n")
+        if (p_arrBytes.mid(p_nPos - 2, 2) != "\r\n")
             return -1;
         if (size == 0)
-            return dataStart + 2;
-        p_pReply->chunks.append(p_arrBytes.mid(dataStart, size));
+            return p_nPos;
+        p_pReply->chunks.append(p_arrBytes.mid(lineEnd + 2, size));
         p_pReply->body += p_pReply->chunks.last();
-        p_nPos = dataStart + size + 2;
     }
 }
 
 } // namespace
+
+QByteArray HttpReply::header(const QByteArray& p_arrName) const
+{
+    const auto it = findHeader(*this, p_arrName);
+    return it == headers.cend() ? QByteArray() : it->second;
+}
+
+bool HttpReply::hasHeader(const QByteArray& p_arrName) const
+{
+    return findHeader(*this, p_arrName) != headers.cend();
+}
+
+QList<QByteArray> HttpReply::headerNames() const
+{
+    QList<QByteArray> names;
+    for (const auto& header : headers)
+        names.append(header.first);
+    return names;
+}
 
 HttpReply::ParseResult HttpReply::parse(const QByteArray& p_arrBytes, bool p_bClosed, HttpReply* p_pReply,
                                         int* p_pConsumed)
@@ -77,19 +78,15 @@ HttpReply::ParseResult HttpReply::parse(const QByteArray& p_arrBytes, bool p_bCl
     }
 
     const int bodyStart = headEnd + 4;
-    int end = 0;
-    if (p_pReply->header("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) == 0) {
-        p_pReply->chunked = true;
+    const int length = p_pReply->header("Content-Length").toInt();
+    int end = p_bClosed ? p_arrBytes.size() : 0;
+    p_pReply->chunked = p_pReply->header("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) == 0;
+    if (p_pReply->chunked)
         end = parseChunks(p_arrBytes, bodyStart, p_pReply);
-        if (end < 0)
-            return Malformed;
-    } else if (p_pReply->hasHeader("Content-Length")) {
-        const int length = p_pReply->header("Content-Length").toInt();
-        if (p_arrBytes.size() >= bodyStart + length)
-            end = bodyStart + length;
-    } else if (p_bClosed) {
-        end = p_arrBytes.size();
-    }
+    else if (p_pReply->hasHeader("Content-Length"))
+        end = p_arrBytes.size() >= bodyStart + length ? bodyStart + length : 0;
+    if (end < 0)
+        return Malformed;
     if (end == 0)
         return p_bClosed ? Malformed : NeedMore;
     if (!p_pReply->chunked)

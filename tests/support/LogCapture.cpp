@@ -1,6 +1,5 @@
 #include "LogCapture.h"
 
-#include <QDeadlineTimer>
 #include <QStringList>
 #include <QTest>
 
@@ -41,23 +40,10 @@ QVector<QPair<QtMsgType, QString>> LogCapture::entries() const
     return m_entries;
 }
 
-int LogCapture::count(const QString& p_strLine) const
-{
-    QMutexLocker locker(&m_mutex);
-    return int(std::count_if(m_entries.cbegin(), m_entries.cend(),
-                             [&](const auto& p_entry) { return p_entry.second == p_strLine; }));
-}
-
-int LogCapture::countStartingWith(const QString& p_strPrefix) const
-{
-    return linesStartingWith(p_strPrefix).size();
-}
-
 QStringList LogCapture::linesStartingWith(const QString& p_strPrefix) const
 {
-    QMutexLocker locker(&m_mutex);
     QStringList lines;
-    for (const auto& entry : m_entries) {
+    for (const auto& entry : entries()) {
         if (entry.second.startsWith(p_strPrefix))
             lines.append(entry.second);
     }
@@ -66,13 +52,7 @@ QStringList LogCapture::linesStartingWith(const QString& p_strPrefix) const
 
 bool LogCapture::waitFor(const QString& p_strLine, int p_nTimes, int p_nTimeoutMs) const
 {
-    const QDeadlineTimer deadline(p_nTimeoutMs);
-    while (count(p_strLine) < p_nTimes) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+    return QTest::qWaitFor([&] { return count(p_strLine) >= p_nTimes; }, p_nTimeoutMs);
 }
 
 void LogCapture::clear()

@@ -2,7 +2,7 @@
 
 #include <QMutex>
 #include <QPair>
-#include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QtGlobal>
 
@@ -18,13 +18,12 @@ public:
     explicit LogCapture(bool p_bForwardWarnings = true);
     ~LogCapture();
 
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
+    Q_DISABLE_COPY(LogCapture)
 
     QVector<QPair<QtMsgType, QString>> entries() const;
     // How many lines equal p_strLine exactly / start with p_strPrefix.
-    int count(const QString& p_strLine) const;
-    int countStartingWith(const QString& p_strPrefix) const;
+    int count(const QString& p_strLine) const { return linesStartingWith(p_strLine).count(p_strLine); }
+    int countStartingWith(const QString& p_strPrefix) const { return linesStartingWith(p_strPrefix).size(); }
     QStringList linesStartingWith(const QString& p_strPrefix) const;
     // Waits (event loop turning) until p_strLine was logged p_nTimes times.
     bool waitFor(const QString& p_strLine, int p_nTimes = 1, int p_nTimeoutMs = 5000) const;

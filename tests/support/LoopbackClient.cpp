@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QTimer>
 
+#include <utility>
+
 LoopbackClient::LoopbackClient(int p_nTimeoutMs) : m_timeoutMs(p_nTimeoutMs) {}
 
 LoopbackClient::~LoopbackClient()
@@ -15,8 +17,8 @@ LoopbackClient::~LoopbackClient()
 bool LoopbackClient::connectPlain(quint16 p_nPort)
 {
     m_socket.connectToHost(QHostAddress::LocalHost, p_nPort);
-    return waitUntil([this] { return m_socket.state() == QAbstractSocket::ConnectedState || isClosed(); }) &&
-           m_socket.state() == QAbstractSocket::ConnectedState;
+    waitUntil([this] { return m_socket.state() == QAbstractSocket::ConnectedState || isClosed(); });
+    return m_socket.state() == QAbstractSocket::ConnectedState;
 }
 
 bool LoopbackClient::connectTls(quint16 p_nPort, const QSslCertificate& p_clientCertificate,
@@ -28,14 +30,14 @@ bool LoopbackClient::connectTls(quint16 p_nPort, const QSslCertificate& p_client
         m_socket.setPrivateKey(p_clientKey);
     }
     m_socket.connectToHostEncrypted(QHostAddress(QHostAddress::LocalHost).toString(), p_nPort);
-    return waitUntil([this] { return m_socket.isEncrypted() || isClosed(); }) && m_socket.isEncrypted();
+    waitUntil([this] { return m_socket.isEncrypted() || isClosed(); });
+    return m_socket.isEncrypted();
 }
 
 bool LoopbackClient::send(const QByteArray& p_arrBytes)
 {
-    if (m_socket.write(p_arrBytes) != p_arrBytes.size())
-        return false;
-    return waitUntil([this] { return m_socket.bytesToWrite() == 0 || isClosed(); }) &&
+    return m_socket.write(p_arrBytes) == p_arrBytes.size() &&
+           waitUntil([this] { return m_socket.bytesToWrite() == 0 || isClosed(); }) &&
            m_socket.bytesToWrite() == 0;
 }
 
@@ -47,34 +49,15 @@ bool LoopbackClient::readReply(HttpReply* p_pReply)
         result = HttpReply::parse(m_buffer, isClosed(), p_pReply, &consumed);
         return result != HttpReply::NeedMore;
     });
-    if (result != HttpReply::Parsed)
-        return false;
-    m_buffer.remove(0, consumed);
-    return true;
-}
-
-bool LoopbackClient::waitForClosed()
-{
-    return waitUntil([this] { return isClosed(); });
+    if (result == HttpReply::Parsed)
+        m_buffer.remove(0, consumed);
+    return result == HttpReply::Parsed;
 }
 
 QByteArray LoopbackClient::readUntilClosed()
 {
     waitForClosed();
-    QByteArray bytes;
-    bytes.swap(m_buffer);
-    return bytes;
-}
-
-QByteArray LoopbackClient::pending()
-{
-    absorb();
-    return m_buffer;
-}
-
-bool LoopbackClient::isClosed() const
-{
-    return m_socket.state() == QAbstractSocket::UnconnectedState;
+    return std::exchange(m_buffer, QByteArray());
 }
 
 void LoopbackClient::close()
@@ -90,18 +73,10 @@ bool LoopbackClient::exchange(quint16 p_nPort, const QByteArray& p_arrRequest, H
     return client.connectPlain(p_nPort) && client.send(p_arrRequest) && client.readReply(p_pReply);
 }
 
-void LoopbackClient::absorb()
-{
-    m_buffer += m_socket.readAll();
-}
-
 bool LoopbackClient::waitUntil(const std::function<bool()>& p_done)
 {
     const QDeadlineTimer deadline(m_timeoutMs);
-    for (;;) {
-        absorb();
-        if (p_done())
-            return true;
+    for (absorb(); !p_done(); absorb()) {
         if (deadline.hasExpired())
             return false;
         // Any socket event ends the turn early; the short timer covers events
@@ -109,11 +84,12 @@ bool LoopbackClient::waitUntil(const std::function<bool()>& p_done)
         QEventLoop loop;
         QObject::connect(&m_socket, &QSslSocket::readyRead, &loop, &QEventLoop::quit);
         QObject::connect(&m_socket, &QSslSocket::bytesWritten, &loop, &QEventLoop::quit);
-        QObject::connect(&m_socket, &QSslSocket::stateChanged, &loop, &QEventLoop::quit);
         QObject::connect(&m_socket, &QSslSocket::encrypted, &loop, &QEventLoop::quit);
+        QObject::connect(&m_socket, &QSslSocket::stateChanged, &loop, &QEventLoop::quit);
         QObject::connect(&m_socket, &QSslSocket::errorOccurred, &loop, &QEventLoop::quit);
         QTimer::singleShot(std::min<qint64>(20, std::max<qint64>(1, deadline.remainingTime())), &loop,
                            &QEventLoop::quit);
         loop.exec();
     }
+    return true;
 }

@@ -22,8 +22,7 @@ public:
     explicit LoopbackClient(int p_nTimeoutMs = 5000);
     ~LoopbackClient();
 
-    LoopbackClient(const LoopbackClient&) = delete;
-    LoopbackClient& operator=(const LoopbackClient&) = delete;
+    Q_DISABLE_COPY(LoopbackClient)
 
     bool connectPlain(quint16 p_nPort);
     // TLS without verifying the server; a client certificate is offered when
@@ -37,13 +36,20 @@ public:
     // close). False on deadline, malformed bytes or a close before it.
     bool readReply(HttpReply* p_pReply);
     // Waits until the server closes the connection.
-    bool waitForClosed();
+    bool waitForClosed()
+    {
+        return waitUntil([this] { return isClosed(); });
+    }
     // Waits for the close and returns every byte not yet taken by readReply.
     QByteArray readUntilClosed();
     // Bytes received and not yet taken by readReply, without waiting.
-    QByteArray pending();
+    QByteArray pending()
+    {
+        absorb();
+        return m_buffer;
+    }
 
-    bool isClosed() const;
+    bool isClosed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
     void close();
     QSslSocket& socket() { return m_socket; }
     int timeoutMs() const { return m_timeoutMs; }
@@ -54,7 +60,7 @@ public:
 
 private:
     bool waitUntil(const std::function<bool()>& p_done);
-    void absorb();
+    void absorb() { m_buffer += m_socket.readAll(); }
 
     QSslSocket m_socket;
     QByteArray m_buffer;

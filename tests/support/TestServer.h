@@ -19,8 +19,7 @@ public:
     TestServer();
     ~TestServer();
 
-    TestServer(const TestServer&) = delete;
-    TestServer& operator=(const TestServer&) = delete;
+    Q_DISABLE_COPY(TestServer)
 
     // Writes settings-0.ini with host 127.0.0.1, port 0 and p_settings (which
     // may override both; relative file names resolve against dirPath()) and
@@ -34,7 +33,7 @@ public:
     HttpListener* listener() const { return m_pListener.get(); }
     HttpSettings* settings() const { return m_pSettings.get(); }
     QString dirPath() const { return m_dir.path(); }
-    QString settingsFile() const;
+    QString settingsFile() const { return m_dir.filePath(QStringLiteral("settings-0.ini")); }
 
 private:
     QTemporaryDir m_dir;
