@@ -59,7 +59,6 @@ private slots:
         QCOMPARE(server.listeners()[0]->settingsFileName(), "settings-0.ini");
         QCOMPARE(server.listeners()[1]->settingsFileName(), "settings-2.ini");
         QCOMPARE(server.mainWindow()->listenerCount(mainWindow_c::listenerKind_t::http), 2);
-        QVERIFY(server.mainWindow()->isVisible());
         QVERIFY(server.tipOfTheDay() && server.tipOfTheDay()->isVisible());
         QCOMPARE(server.tipOfTheDay()->tips(), startupTips());
         HttpReply reply;
