@@ -2,9 +2,11 @@
 #include "configFile.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 using values_t = appSettings_c::values_t;
 Q_DECLARE_METATYPE(values_t)
@@ -30,6 +32,7 @@ private slots:
     void write();
     void read_data();
     void read();
+    void readersSeeWholeSets();
 
 private:
     QString path(const QString& p_strName) const { return m_dir.filePath(p_strName); }
@@ -116,6 +119,30 @@ void tst_ConfigFile::read()
         QTest::ignoreMessage(QtDebugMsg, qPrintable(message));
     readConfiguration(path("read.cfg"), settings);
     QVERIFY(settings.values() == expected);
+}
+
+// While one thread keeps swapping two complete sets, a reader never sees a
+// mix of both.
+void tst_ConfigFile::readersSeeWholeSets()
+{
+    const values_t first = with(QString(100, 'A'));
+    const values_t second = with(QString(100, 'B'), [](values_t& v) { v.cmdTable = {{"B"}}; });
+    appSettings_c settings;
+    settings.setValues(first);
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::unique_ptr<QThread> reader(QThread::create([&] {
+        while (!stop) {
+            const values_t v = settings.values();
+            torn += v != first && v != second;
+        }
+    }));
+    reader->start();
+    for (int n = 0; n < 20000; ++n)
+        settings.setValues(n % 2 ? first : second);
+    stop = true;
+    QVERIFY(reader->wait(60000));
+    QCOMPARE(torn.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_ConfigFile)
