@@ -181,14 +181,13 @@ void tst_RootRequestMapper::handlerTag()
     // Every branch reports its end once.
     const auto events = m_fixture.events("requestFinished", id);
     QCOMPARE(F::names(events).count("requestProcessed"), 1);
-    const QVariantMap info = F::args(events, "requestFinished").value(0).toMap();
-    QCOMPARE(info.value("Request-Path").toByteArray(), path);
-    QCOMPARE(info.value("Response-Status").toInt(), reply.statusCode);
+    QCOMPARE(F::args(events, "requestFinished").value(0).toMap().value("Request-Path").toByteArray(), path);
 }
 
 // Many connections at once while the plan keeps changing: every request
 // takes its own id, its record reaches the records file exactly once, and
-// every answer carries one of the two plans whole.
+// every answer carries one of the two plans whole. Sixteen clients make a
+// race on the id counter show in nearly every run; eight in about half.
 void tst_RootRequestMapper::concurrentRequests()
 {
     // Two plans of different lengths, so that any mix of them shows.
@@ -211,7 +210,7 @@ void tst_RootRequestMapper::concurrentRequests()
     planner->start();
     const int firstId = RootRequestMapper::lastRequestId() + 1;
     const bool whole = m_fixture.runClients(
-        8, 500, [](int t, int i) { return F::get("/data?qx_api=1&n=" + QByteArray::number(t * 500 + i)); },
+        16, 500, [](int t, int i) { return F::get("/data?qx_api=1&n=" + QByteArray::number(t * 500 + i)); },
         [&](const HttpReply& p_reply) {
             seenSecond += p_reply.body == answers[1];
             return p_reply.body == answers[0] || p_reply.body == answers[1];
@@ -219,15 +218,15 @@ void tst_RootRequestMapper::concurrentRequests()
     stop = true;
     planner->wait();
     QVERIFY(whole);
-    QVERIFY(seenSecond > 0 && seenSecond < 4000);
+    QVERIFY(seenSecond > 0 && seenSecond < 8000);
 
-    QVector<int> ids(4000);
+    QVector<int> ids(8000);
     std::iota(ids.begin(), ids.end(), firstId);
     // Reports arrive in any order.
     QTRY_COMPARE(m_fixture.finishedIds(firstId), ids.toList());
-    QTRY_COMPARE(records("&n=").size(), 4000);
+    QTRY_COMPARE(records("&n=").size(), 8000);
     const QByteArrayList written = records("&n=");
-    QCOMPARE(QSet<QByteArray>(written.cbegin(), written.cend()).size(), 4000);
+    QCOMPARE(QSet<QByteArray>(written.cbegin(), written.cend()).size(), 8000);
 }
 
 void tst_RootRequestMapper::defaultPage()
@@ -644,7 +643,6 @@ void tst_RootRequestMapper::get_data()
     // The bytes of m_binary; streamed only beyond one piece.
     row("generator", "/gen-data/300", "200 OK", m_binary.left(300));
     row("generator, pieces", "/gen-data/200000", "200 OK", m_binary, true);
-    row("generator, not a number", "/gen-data/12ab", "200 OK", "");
 }
 
 void tst_RootRequestMapper::get()
