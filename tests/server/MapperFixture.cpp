@@ -38,12 +38,9 @@ QByteArray TestDevice::query(const QByteArrayList& p_pairs)
 {
     QByteArray query = begin + "=4711";
     for (const QByteArray& pair : p_pairs) {
-        if (pair == "qx_api=1") {
-            crypt("\x01"); // the server reads the hexadecimal text "1"
-            query += "&qx_api=1";
-        } else {
-            query += '&' + split(pair).first + '=' + crypt(split(pair).second).toHex().toUpper();
-        }
+        // The server reads qx_api's "1" as the hexadecimal byte 01.
+        const QByteArray sent = crypt(pair == "qx_api=1" ? "\x01" : split(pair).second);
+        query += '&' + (pair == "qx_api=1" ? pair : split(pair).first + '=' + sent.toHex().toUpper());
     }
     return query;
 }
@@ -149,9 +146,8 @@ QVariantList MapperFixture::args(const QVector<event_t>& p_events, const QByteAr
 
 QList<int> MapperFixture::finishedIds(int p_nFirst) const
 {
-    QList<int> ids;
-    std::copy_if(m_finished.cbegin(), m_finished.cend(), std::back_inserter(ids),
-                 [=](int id) { return id >= p_nFirst; });
+    QList<int> ids = m_finished;
+    ids.erase(std::remove_if(ids.begin(), ids.end(), [=](int id) { return id < p_nFirst; }), ids.end());
     std::sort(ids.begin(), ids.end());
     return ids;
 }
