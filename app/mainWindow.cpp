@@ -11,6 +11,7 @@
 #include "planningTable.h"
 #include "requestList.h"
 #include "requestLog.h"
+#include "requestLogFile.h"
 #include "requestReportQueue.h"
 #include "tipOfTheDay.h"
 #include "uploadRetention.h"
@@ -395,13 +396,22 @@ void mainWindow_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTim
                           p_data);
 }
 
+mainWindow_c::saving_t mainWindow_c::saveRequest(const QString& p_strPattern, const QDateTime& p_received,
+                                                const QHostAddress& p_host, const QVariant& p_data)
+{
+    return requestLogFile_n::appendLine(p_strPattern, p_received, requestLogFile_n::hostText(p_host),
+                                        requestLog_n::requestText(p_data).toUtf8())
+               ? saving_t::saved
+               : saving_t::saveFailed;
+}
+
 void mainWindow_c::applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSaving, int p_nId,
                                          const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
                                          int p_nStatus, const QVariant& p_data)
 {
     using namespace requestLog_n;
     const appSettings_c::values_t settings = m_settings.values();
-    const QString host = hostText(p_host);
+    const QString host = requestLogFile_n::hostText(p_host);
     const QString request = requestText(p_data);
     QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
 
@@ -427,9 +437,7 @@ void mainWindow_c::applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSaving,
     }
 
     if (p_eSaving == saving_t::saveNow && settings.saveIncomingReq != 0)
-        p_eSaving = saveRequestLine(settings.saveIncomingReqFilename, p_received, host, request)
-                        ? saving_t::saved
-                        : saving_t::saveFailed;
+        p_eSaving = saveRequest(settings.saveIncomingReqFilename, p_received, p_host, p_data);
     if (p_eSaving == saving_t::saveFailed)
         entry->setIcon(column_t::columnJob, style()->standardIcon(QStyle::SP_MessageBoxWarning));
 
@@ -560,13 +568,9 @@ void mainWindow_c::reportRequestProcessed(origin_t p_eOrigin, int p_nId, const Q
                                           const QVariant& p_data)
 {
     // Saved here so that no request line waits for, or is lost with, the view.
-    saving_t saving = saving_t::notSaved;
-    if (m_settings.saveIncomingReq() != 0)
-        saving =
-            requestLog_n::saveRequestLine(m_settings.saveIncomingReqFilename(), p_received,
-                                          requestLog_n::hostText(p_host), requestLog_n::requestText(p_data))
-                ? saving_t::saved
-                : saving_t::saveFailed;
+    const saving_t saving = m_settings.saveIncomingReq() != 0
+                                ? saveRequest(m_settings.saveIncomingReqFilename(), p_received, p_host, p_data)
+                                : saving_t::notSaved;
     m_pQueue->push(p_nId, [=]() {
         applyRequestProcessed(p_eOrigin, saving, p_nId, p_host, p_received, p_nMs, p_nStatus, p_data);
     });

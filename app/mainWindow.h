@@ -218,6 +218,9 @@ private:
         saved,
         saveFailed
     };
+    // Appends the request line to the saved-requests file: saved or saveFailed.
+    static saving_t saveRequest(const QString& p_strPattern, const QDateTime& p_received,
+                                const QHostAddress& p_host, const QVariant& p_data);
 
     void createToolBar();
     QLabel* addListener(listenerKind_t p_eKind, HttpListener* p_pListener, HttpSettings* p_pSettings);

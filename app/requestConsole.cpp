@@ -1,6 +1,7 @@
 #include "requestConsole.h"
 
 #include "requestLog.h"
+#include "requestLogFile.h"
 
 requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
     : QObject(p_pParent), m_pStream(p_pStream)
@@ -13,7 +14,7 @@ QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDat
     return QStringLiteral("%1 #%2 %3 %4 %5 ms %6")
         .arg(p_received.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
         .arg(p_nId)
-        .arg(requestLog_n::hostText(p_host))
+        .arg(requestLogFile_n::hostText(p_host))
         .arg(p_nStatus)
         .arg(p_nMs)
         .arg(requestLog_n::escapedBody(requestLog_n::requestText(p_data).toUtf8()));

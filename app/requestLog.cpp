@@ -1,23 +1,7 @@
 #include "requestLog.h"
 
-#include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 
 namespace requestLog_n {
-
-QString hostText(const QHostAddress& p_host)
-{
-    bool isIpv4 = false;
-    const quint32 ipv4 = p_host.toIPv4Address(&isIpv4);
-    if (!isIpv4)
-        return p_host.toString();
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg((ipv4 >> 24) & 0xFF)
-        .arg((ipv4 >> 16) & 0xFF)
-        .arg((ipv4 >> 8) & 0xFF)
-        .arg(ipv4 & 0xFF);
-}
 
 bool isLineList(const QVariant& p_data)
 {
@@ -96,30 +80,6 @@ QString textUpToZero(const QByteArray& p_arrBytes)
 {
     const int zero = p_arrBytes.indexOf('\0');
     return QString::fromUtf8(zero < 0 ? p_arrBytes : p_arrBytes.left(zero));
-}
-
-QString expandDatedFileName(const QString& p_strPattern, const QDate& p_date)
-{
-    QString name = p_strPattern;
-    name.replace(QLatin1String("%Y"), p_date.toString(QStringLiteral("yyyy")));
-    name.replace(QLatin1String("%M"), p_date.toString(QStringLiteral("MM")));
-    name.replace(QLatin1String("%D"), p_date.toString(QStringLiteral("dd")));
-    return name;
-}
-
-bool saveRequestLine(const QString& p_strPattern, const QDateTime& p_received, const QString& p_strHost,
-                     const QString& p_strRequest)
-{
-    static QMutex s_mutex;
-    const QByteArray line =
-        (p_received.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")) + QLatin1Char(';') + p_strHost +
-         QLatin1Char(';') + p_strRequest + QLatin1Char('\n'))
-            .toUtf8();
-    QMutexLocker lock(&s_mutex);
-    QFile file(expandDatedFileName(p_strPattern, p_received.date()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    return file.write(line) == line.size() && file.flush();
 }
 
 } // namespace requestLog_n

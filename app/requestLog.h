@@ -1,17 +1,12 @@
 #pragma once
 
 #include <QDateTime>
-#include <QHostAddress>
 #include <QString>
 #include <QVariant>
 
 // Texts of the request log, free of widgets so that the connection worker
 // threads may use them as well as the window.
 namespace requestLog_n {
-
-// "%i.%i.%i.%i" for an IPv4 address (also an IPv4-mapped IPv6 one), else the
-// address's own text form.
-QString hostText(const QHostAddress& p_host);
 
 // A report's request data is either one text or a list of lines whose first
 // line is the request text (the others are its header lines).
@@ -41,16 +36,5 @@ QString escapedBody(const QByteArray& p_arrBody);
 
 // Text of a byte string up to its first zero byte, read as UTF-8.
 QString textUpToZero(const QByteArray& p_arrBytes);
-
-// p_strPattern with "%Y", "%M" and "%D" replaced by the date's year (four
-// digits), month and day (two digits each).
-QString expandDatedFileName(const QString& p_strPattern, const QDate& p_date);
-
-// Appends "yyyy.MM.dd hh:mm:ss.zzz;host;request\n" (UTF-8) to the file named
-// by p_strPattern for the receive date. Thread-safe: callers in several
-// threads append whole lines. False when the file cannot be opened or not
-// all bytes were written.
-bool saveRequestLine(const QString& p_strPattern, const QDateTime& p_received, const QString& p_strHost,
-                     const QString& p_strRequest);
 
 } // namespace requestLog_n

@@ -1,5 +1,7 @@
 #include "HttpV0Processor.h"
 
+#include "mapperConstants.h"
+
 #include <QDebug>
 
 HttpV0Processor::HttpV0Processor(QObject* p_pParent) : QObject(p_pParent) {}
@@ -37,7 +39,7 @@ void HttpV0Processor::process(int p_nRequestId, const RootRequestMapper::request
     p_requestData = p_request.decodedLines();
     p_response.status = 200;
     p_response.statusText = QStringLiteral("Ok");
-    p_response.setField(QStringLiteral("Content-Type"), QStringLiteral("text/html; charset=ISO-8859-1"));
+    p_response.setField(QStringLiteral("Content-Type"), QLatin1String(mapperConstants_n::htmlContentType));
     p_response.addParameter(QStringLiteral("status"), QStringLiteral("ok"));
     // The device's own text comes back, as received.
     QString echo = p_request.value(QStringLiteral("checksum"));

@@ -1,5 +1,7 @@
 #include "HttpV1Processor.h"
 
+#include "mapperConstants.h"
+
 HttpV1Processor::HttpV1Processor(QObject* p_pParent) : QObject(p_pParent) {}
 
 void HttpV1Processor::process(int, const RootRequestMapper::request_t& p_request,
@@ -8,6 +10,6 @@ void HttpV1Processor::process(int, const RootRequestMapper::request_t& p_request
     p_requestData = p_request.decodedLines();
     p_response.status = 200;
     p_response.statusText = QStringLiteral("Ok");
-    p_response.setField(QStringLiteral("Content-Type"), QStringLiteral("text/html; charset=ISO-8859-1"));
+    p_response.setField(QStringLiteral("Content-Type"), QLatin1String(mapperConstants_n::htmlContentType));
     p_response.addParameter(QStringLiteral("qx_api"), QStringLiteral("1"));
 }

@@ -8,24 +8,24 @@
 #include "HttpV0Processor.h"
 #include "HttpV1Processor.h"
 #include "appSettings.h"
+#include "mapperConstants.h"
+#include "requestLogFile.h"
 
 #include <QAtomicInt>
 #include <QDebug>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutex>
-#include <QMutexLocker>
 
 namespace {
 
 // Process-wide; the first request gets id 1.
 QAtomicInt s_requestCounter;
 
-const QByteArray kUploadArea = "/upload-area";
-const QByteArray kDownloadArea = "/download-area";
-const QByteArray kFirmwareArea = "/firmware-area";
-const QByteArray kGeneratorPrefix = "/gen-data/";
+using namespace mapperConstants_n;
+
+const QByteArray kUploadArea = uploadArea;
+const QByteArray kDownloadArea = downloadArea;
+const QByteArray kFirmwareArea = firmwareArea;
 
 QByteArray joinedParameters(const HttpRequest::ParameterList& p_parameters)
 {
@@ -89,33 +89,13 @@ void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response
 void RootRequestMapper::appendToRequestLog(const context_t& p_context,
                                            const QString& p_strFileNamePattern) const
 {
-    const QDate day = p_context.received.date();
-    QString fileName = p_strFileNamePattern;
-    fileName.replace(QLatin1String("%Y"), day.toString(QStringLiteral("yyyy")))
-        .replace(QLatin1String("%M"), day.toString(QStringLiteral("MM")))
-        .replace(QLatin1String("%D"), day.toString(QStringLiteral("dd")));
-
-    bool isIPv4 = false;
-    const quint32 ipv4 = p_context.peer.toIPv4Address(&isIPv4);
-    const QString peer = isIPv4 && ipv4 != 0 ? QStringLiteral("%1.%2.%3.%4")
-                                                   .arg(ipv4 >> 24)
-                                                   .arg((ipv4 >> 16) & 0xff)
-                                                   .arg((ipv4 >> 8) & 0xff)
-                                                   .arg(ipv4 & 0xff)
-                                             : p_context.peer.toString();
     const HttpRequest& request = p_context.httpRequest;
-    QByteArray line = p_context.received.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")).toUtf8() + ';' +
-                      peer.toUtf8() + ';' + request.method() + ' ' + request.path();
+    QByteArray line = request.method() + ' ' + request.path();
     if (!request.parameterList().isEmpty())
         line += '?' + joinedParameters(request.parameterList());
-    line += '\n';
-
-    // Workers of all ports append to the same file; one line at a time.
-    static QMutex s_fileMutex;
-    const QMutexLocker locker(&s_fileMutex);
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(line);
+    // A file that cannot be opened is skipped without a message.
+    requestLogFile_n::appendLine(p_strFileNamePattern, p_context.received,
+                                 requestLogFile_n::hostText(p_context.peer), line);
 }
 
 void RootRequestMapper::checkAuthentication(context_t& p_context) const
@@ -235,7 +215,7 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
     if (p.startsWith(settings.level0BasePath().toLocal8Bit()) &&
         p_context.request.hasParameter(QStringLiteral("table")))
         return {"api-0", &RootRequestMapper::answerLevel0};
-    if (p.startsWith(kGeneratorPrefix))
+    if (p.startsWith(generatorPrefix))
         return {"generator", &RootRequestMapper::answerGenerator};
     if (p.startsWith(settings.iffBasePath().toLocal8Bit()))
         return {"iff-handler", &RootRequestMapper::answerIff};
@@ -315,8 +295,7 @@ void RootRequestMapper::answerAuthenticationFailed(context_t& p_context)
 void RootRequestMapper::answerDefaultPage(context_t& p_context)
 {
     const HttpRequest& http = p_context.httpRequest;
-    p_context.requestData =
-        QStringList{QString::fromLatin1(http.method()) + QLatin1Char(' ') + p_context.request.path};
+    p_context.requestData = QStringList{p_context.request.requestLine()};
 
     // The page declares ISO-8859-1, so its own texts are written in it.
     QByteArray page = "<html><body>";
@@ -348,7 +327,7 @@ void RootRequestMapper::answerDefaultPage(context_t& p_context)
     page += "<hr>" + QDateTime::currentDateTime().toString().toLatin1() + "</body></html>";
 
     HttpResponse& response = p_context.httpResponse;
-    response.setHeader("Content-Type", "text/html; charset=ISO-8859-1");
+    response.setHeader("Content-Type", htmlContentType);
     response.setStatus(404, "Not Found / Not Implemented");
     response.write(page, true);
     finish(p_context);

@@ -81,6 +81,9 @@ public:
         // The path, then "name:value" for every decoded pair: the log lines
         // of a protocol telegram.
         QStringList decodedLines() const;
+        // The method, a blank and the path: the request's log line where a
+        // branch has nothing more to tell.
+        QString requestLine() const;
 
         // "HTTP REQUEST" with the path, then one line per parameter.
         void debugDump() const;

@@ -3,6 +3,7 @@
 #include "HttpResponse.h"
 #include "RootRequestMapper.h"
 #include "appSettings.h"
+#include "mapperConstants.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,7 @@
 
 namespace {
 
-const QString kDownloadArea = QStringLiteral("/download-area");
+const QString kDownloadArea = QLatin1String(mapperConstants_n::downloadArea);
 constexpr qint64 kPieceSize = 2048;
 
 // The real location (links resolved) of p_strFileName when it is a regular
@@ -55,7 +56,7 @@ QStringList RootRequestMapper::serveFile(const QString& p_strPath, HttpResponse&
     if (!path.contains(QLatin1String("/..")) && !path.contains(QChar(0)))
         file.setFileName(locateInside(fileName, directory));
     if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        p_response.setHeader("Content-Type", "text/html; charset=ISO-8859-1");
+        p_response.setHeader("Content-Type", mapperConstants_n::htmlContentType);
         p_response.setStatus(404, "Not Found / Not Implemented");
         p_response.write(QString(QStringLiteral("<html><body>Failed to locate file ") + path +
                                  QStringLiteral(" at ") + fileName + QStringLiteral("</body></html>"))

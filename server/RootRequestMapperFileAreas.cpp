@@ -6,6 +6,7 @@
 #include "RootRequestMapper.h"
 #include "appSettings.h"
 #include "firmwareArchive.h"
+#include "mapperConstants.h"
 
 #include <QAtomicInt>
 #include <QDebug>
@@ -24,9 +25,9 @@ QAtomicInt s_uploadCounter;
 // neither is ever held in memory whole.
 constexpr int kPieceSize = 65536;
 
-const QByteArray kHtmlType = "text/html; charset=ISO-8859-1";
+const QByteArray kHtmlType = mapperConstants_n::htmlContentType;
 const QByteArray kFilenameField = "filename";
-const QByteArray kGeneratorPrefix = "/gen-data/";
+const int kGeneratorPrefixSize = int(sizeof(mapperConstants_n::generatorPrefix)) - 1;
 
 void writePieces(HttpResponse& p_response, const QByteArrayList& p_pieces)
 {
@@ -63,12 +64,6 @@ const QByteArray& generatedPiece()
     return s_piece;
 }
 
-// The request log shows the request line for these branches.
-QStringList requestLine(const RootRequestMapper::request_t& p_request)
-{
-    return {QString::fromLatin1(p_request.method) + QLatin1Char(' ') + p_request.path};
-}
-
 } // namespace
 
 int RootRequestMapper::lastUploadNumber()
@@ -91,7 +86,7 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
 {
     const HttpRequest& http = p_context.httpRequest;
     HttpResponse& response = p_context.httpResponse;
-    p_context.requestData = requestLine(p_context.request);
+    p_context.requestData = QStringList{p_context.request.requestLine()};
 
     QString source;
     if (!p_context.request.hasParameter(QString::fromLatin1(kFilenameField), &source))
@@ -157,7 +152,7 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
 void RootRequestMapper::answerFirmwareGet(context_t& p_context)
 {
     HttpResponse& response = p_context.httpResponse;
-    p_context.requestData = requestLine(p_context.request);
+    p_context.requestData = QStringList{p_context.request.requestLine()};
     const QByteArray name = p_context.httpRequest.parameter("get");
 
     int code = 0;
@@ -176,7 +171,7 @@ void RootRequestMapper::answerFirmwareGet(context_t& p_context)
 void RootRequestMapper::answerFirmwareReflect(context_t& p_context)
 {
     HttpResponse& response = p_context.httpResponse;
-    p_context.requestData = requestLine(p_context.request);
+    p_context.requestData = QStringList{p_context.request.requestLine()};
 
     // A firmware version has at least five dot-separated parts, the last
     // naming the device type: 04.03.10.01.rq-pod.
@@ -216,9 +211,9 @@ void RootRequestMapper::answerFirmwareReflect(context_t& p_context)
 void RootRequestMapper::answerGenerator(context_t& p_context)
 {
     HttpResponse& response = p_context.httpResponse;
-    p_context.requestData = requestLine(p_context.request);
+    p_context.requestData = QStringList{p_context.request.requestLine()};
     // Not a number (or out of range) counts as 0.
-    const int count = p_context.path.mid(kGeneratorPrefix.size()).toInt();
+    const int count = p_context.path.mid(kGeneratorPrefixSize).toInt();
     qDebug() << "GenData" << count;
 
     // Up to one piece goes out with its length, more as a stream of pieces.

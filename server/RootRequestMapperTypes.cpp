@@ -51,6 +51,11 @@ bool RootRequestMapper::request_t::isLevel1() const
     return parameters.contains(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1")));
 }
 
+QString RootRequestMapper::request_t::requestLine() const
+{
+    return QString::fromLatin1(method) + QLatin1Char(' ') + path;
+}
+
 QStringList RootRequestMapper::request_t::decodedLines() const
 {
     QStringList lines{path};
