@@ -586,12 +586,6 @@ void mainWindow_c::reportReceivedDataset(int p_nId, const vecParameter_t& p_para
     m_pQueue->push(p_nId, [=]() { slotReceivedDataset(p_nId, p_parameter); });
 }
 
-void mainWindow_c::reportReceivedFile(const QHostAddress& p_peer, int p_nId, const QString& p_strSourceFn,
-                                      const QString& p_strDestFn)
-{
-    m_pQueue->push(p_nId, [=]() { slot_receive_file(p_peer, p_nId, p_strSourceFn, p_strDestFn); });
-}
-
 void mainWindow_c::reportNotification(int p_nId, int p_nReason, const QString& p_strNote)
 {
     m_pQueue->push(p_nId, [=]() { slot_receive_notificiation(p_nId, p_nReason, p_strNote); });

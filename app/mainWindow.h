@@ -110,8 +110,6 @@ public:
                                 const QVariant& p_data);
     void reportBodyContent(int p_nId, const QByteArray& p_arrBody, int p_nMode);
     void reportReceivedDataset(int p_nId, const vecParameter_t& p_parameter);
-    void reportReceivedFile(const QHostAddress& p_peer, int p_nId, const QString& p_strSourceFn,
-                            const QString& p_strDestFn);
     void reportNotification(int p_nId, int p_nReason, const QString& p_strNote);
     void reportClientCertificate(int p_nReqId, const QSslCertificate& p_clientCert);
     void reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers);
