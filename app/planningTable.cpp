@@ -51,12 +51,6 @@ QTableWidgetItem* newActivationItem(Qt::CheckState p_eState)
     return item;
 }
 
-bool needsEscaping(const QString& p_strText)
-{
-    return p_strText.contains(QLatin1Char('=')) || p_strText.contains(QLatin1Char('&')) ||
-           p_strText.contains(QLatin1Char(','));
-}
-
 } // namespace
 
 const QString planningTable_c::noCommand = QStringLiteral("---");
@@ -256,7 +250,7 @@ QMenu* planningTable_c::createCellMenu(int p_nRow, int p_nCol, QWidget* p_pParen
     menu->addSeparator();
     QAction* escape = menu->addAction(QStringLiteral("Escape instruction"), this,
                                       [this, p_nRow, p_nCol]() { slotEscapeCell(p_nRow, p_nCol); });
-    escape->setEnabled(needsEscaping(text));
+    escape->setEnabled(commandTable_n::needsEscaping(text));
     return menu;
 }
 

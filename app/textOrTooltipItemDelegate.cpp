@@ -1,5 +1,6 @@
 #include "textOrTooltipItemDelegate.h"
 
+#include "commandTable.h"
 #include "lineEdit.h"
 
 #include <QBrush>
@@ -56,8 +57,7 @@ QColor textOrTooltipItemDelegate_c::backgroundColour(const QString& p_strText, c
     if (isMisplacedPath(p_strText, p_strToolTip)) {
         return s_lightRed;
     }
-    if (p_strText.contains(QLatin1Char('=')) || p_strText.contains(QLatin1Char('&')) ||
-        p_strText.contains(QLatin1Char(','))) {
+    if (commandTable_n::needsEscaping(p_strText)) {
         return s_lightYellow;
     }
     const QColor named = colourOf(p_background);

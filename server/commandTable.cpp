@@ -166,6 +166,12 @@ void setPlannedCommands(const plan_t& p_plan)
     s_plan = p_plan;
 }
 
+bool needsEscaping(const QString& p_strText)
+{
+    return p_strText.contains(QLatin1Char('=')) || p_strText.contains(QLatin1Char('&')) ||
+           p_strText.contains(QLatin1Char(','));
+}
+
 plan_t planFromRows(const planningRows_t& p_rows)
 {
     plan_t plan;

@@ -44,6 +44,11 @@ int maxParameterCount();
 plan_t plannedCommands();
 void setPlannedCommands(const plan_t& p_plan);
 
+// Whether a parameter text holds "=", "&" or ",", which would break the
+// name=value&... structure of an answer; the operator writes them as "%3d",
+// "%26" and "%2c" instead, and the device decodes them.
+bool needsEscaping(const QString& p_strText);
+
 // Planning rows, each [activation, command, parameter texts...] as the
 // planning table shows them and "cmd-table:" stores them. Activation "X"
 // sends the command with every answer, "1" with the next answer only, any
