@@ -1,30 +1,26 @@
 #include "headlessServer.h"
 
 #include "HttpListener.h"
-#include "configFile.h"
-#include "datasetWriter.h"
 #include "headlessHook.h"
 #include "requestConsole.h"
 #include "serverListener.h"
 #include "uploadRetention.h"
 
-#include <QCoreApplication>
-
 headlessServer_c::headlessServer_c(FILE* p_pConsole, QObject* p_pParent)
-    : QObject(p_pParent), m_pRecords(new datasetWriter_c(1, this)),
-      m_pConsole(new requestConsole_c(p_pConsole, this)),
+    : QObject(p_pParent), m_pConsole(new requestConsole_c(p_pConsole, this)),
       m_pHook(new headlessHook_c(appSettings_c::instance(), this)),
       m_pRetention(new uploadRetention_c(appSettings_c::instance(), this))
 {
-    for (const QString& fileName : listenerSettingsFileNames()) {
-        if (serverListener_c* listener = serverListener_c::create(fileName, this))
+    m_set.createListeners([this](const QString& p_strFileName) {
+        serverListener_c* listener = serverListener_c::create(p_strFileName);
+        if (listener)
             addListener(listener);
-    }
-    if (m_listeners.isEmpty())
+        return listener;
+    });
+    if (m_set.listeners().isEmpty())
         m_pConsole->write(
             QStringLiteral("No listener settings file (settings-0.ini ... settings-9.ini) found"));
-    m_pRecords->open(QStringLiteral("records-kvp.txt"));
-    m_pRecords->setEnabled(true);
+    m_set.openRecordsFile();
     m_pRetention->start();
 }
 
@@ -35,17 +31,12 @@ headlessServer_c::~headlessServer_c()
 
 void headlessServer_c::shutdown()
 {
-    qDeleteAll(m_listeners);
-    m_listeners.clear();
-    QCoreApplication::sendPostedEvents();
+    m_set.shutdown();
 }
 
 void headlessServer_c::addListener(serverListener_c* p_pListener)
 {
-    m_listeners << p_pListener;
     RootRequestMapper* mapper = p_pListener->mapper();
-    connect(mapper, &RootRequestMapper::receivedDataset, m_pRecords, &datasetWriter_c::slotReceivedDataset,
-            Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::serviceHook, m_pHook, &headlessHook_c::slot_service_hook,
             Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::requestProcessed, m_pConsole, &requestConsole_c::slotRequestProcessed,

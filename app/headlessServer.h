@@ -1,11 +1,12 @@
 #pragma once
 
+#include "listenerSet.h"
+
 #include <QList>
 #include <QObject>
 
 #include <cstdio>
 
-class datasetWriter_c;
 class headlessHook_c;
 class requestConsole_c;
 class serverListener_c;
@@ -29,7 +30,7 @@ public:
     explicit headlessServer_c(FILE* p_pConsole, QObject* p_pParent = nullptr);
     ~headlessServer_c() override;
 
-    const QList<serverListener_c*>& listeners() const { return m_listeners; }
+    const QList<serverListener_c*>& listeners() const { return m_set.listeners(); }
 
     // Closes the listeners, waiting for the requests in progress, and
     // delivers what they reported and is still queued (records, console
@@ -39,9 +40,8 @@ public:
 private:
     void addListener(serverListener_c* p_pListener);
 
-    datasetWriter_c* m_pRecords;
+    listenerSet_c m_set;
     requestConsole_c* m_pConsole;
     headlessHook_c* m_pHook;
     uploadRetention_c* m_pRetention;
-    QList<serverListener_c*> m_listeners;
 };

@@ -1,14 +1,11 @@
 #include "windowServer.h"
 
 #include "HttpListener.h"
-#include "configFile.h"
-#include "datasetWriter.h"
 #include "mainWindow.h"
 #include "serverListener.h"
 #include "startupTips.h"
 #include "tipOfTheDay.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QStyle>
 
@@ -30,28 +27,20 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindo
     return listener;
 }
 
-windowServer_c::windowServer_c()
-    : m_pRecords(std::make_unique<datasetWriter_c>(1)), m_pWindow(std::make_unique<mainWindow_c>())
+windowServer_c::windowServer_c() : m_pWindow(std::make_unique<mainWindow_c>())
 {
     appSettings_c& settings = appSettings_c::instance();
     m_pWindow->setPlanningRows(settings.cmdTable());
 
-    for (const QString& fileName : listenerSettingsFileNames()) {
-        serverListener_c* listener = createListener(fileName, m_pWindow.get());
-        if (!listener)
-            continue;
-        m_listeners << listener;
-        QObject::connect(listener->mapper(), &RootRequestMapper::receivedDataset, m_pRecords.get(),
-                         &datasetWriter_c::slotReceivedDataset, Qt::DirectConnection);
-    }
-    for (const serverListener_c* listener : qAsConst(m_listeners)) {
+    m_set.createListeners(
+        [this](const QString& p_strFileName) { return createListener(p_strFileName, m_pWindow.get()); });
+    for (const serverListener_c* listener : m_set.listeners()) {
         QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, m_pWindow.get(),
                          &mainWindow_c::slot_service_hook, Qt::DirectConnection);
         QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, m_pWindow.get(),
                          &mainWindow_c::slot_receive_file);
     }
-    m_pRecords->open(QStringLiteral("records-kvp.txt"));
-    m_pRecords->setEnabled(true);
+    m_set.openRecordsFile();
 
     m_pWindow->resize(800, 600);
     m_pWindow->show();
@@ -74,9 +63,7 @@ windowServer_c::~windowServer_c()
 
 void windowServer_c::shutdown()
 {
-    qDeleteAll(m_listeners);
-    m_listeners.clear();
-    QCoreApplication::sendPostedEvents();
+    m_set.shutdown();
 }
 
 void windowServer_c::storePlanningRows()

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "listenerSet.h"
+
 #include <QList>
 #include <QString>
 
 #include <memory>
 
-class datasetWriter_c;
 class mainWindow_c;
 class serverListener_c;
 class tipOfTheDay_c;
@@ -39,7 +40,7 @@ public:
     windowServer_c& operator=(const windowServer_c&) = delete;
 
     mainWindow_c* mainWindow() const { return m_pWindow.get(); }
-    const QList<serverListener_c*>& listeners() const { return m_listeners; }
+    const QList<serverListener_c*>& listeners() const { return m_set.listeners(); }
     // nullptr when the tip of the day is off.
     tipOfTheDay_c* tipOfTheDay() const { return m_pTip; }
 
@@ -51,8 +52,9 @@ public:
     void storePlanningRows();
 
 private:
-    std::unique_ptr<datasetWriter_c> m_pRecords;
+    // Before the window: the records writer exists first, and the
+    // listeners go before the window does.
+    listenerSet_c m_set;
     std::unique_ptr<mainWindow_c> m_pWindow;
-    QList<serverListener_c*> m_listeners;
     tipOfTheDay_c* m_pTip = nullptr;
 };
