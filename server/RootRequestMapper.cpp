@@ -10,6 +10,7 @@
 #include "appSettings.h"
 #include "mapperConstants.h"
 #include "requestLogFile.h"
+#include "textCodec.h"
 
 #include <QAtomicInt>
 #include <QDebug>
@@ -162,10 +163,13 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
 
     const QByteArray decodedPath = http.path();
     request.method = http.method();
-    request.path = QString::fromUtf8(decodedPath);
+    request.path = textCodec_n::fromWire(decodedPath);
     request.parameters = http.parameterList();
-    if (!request.parameters.isEmpty())
-        request.path += QLatin1Char('?') + QString::fromUtf8(joinedParameters(request.parameters));
+    for (int i = 0; i < request.parameters.size(); ++i) {
+        const auto& pair = request.parameters.at(i);
+        request.path +=
+            (i == 0 ? QLatin1Char('?') : QLatin1Char('&')) + pair.first + QLatin1Char('=') + pair.second;
+    }
     request.body = http.body();
     if (http.localCertificate())
         request.localCertificate = *http.localCertificate();
@@ -210,14 +214,14 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
     if (p.startsWith(kFirmwareArea) && !http.parameter("firmware").isEmpty())
         return {"firmware-reflect", &RootRequestMapper::answerFirmwareReflect};
     // An empty base path matches every path.
-    if (p.startsWith(settings.level1BasePath().toLocal8Bit()) && p_context.request.isLevel1())
+    if (p.startsWith(textCodec_n::to8Bit(settings.level1BasePath())) && p_context.request.isLevel1())
         return {"api-1", &RootRequestMapper::answerLevel1};
-    if (p.startsWith(settings.level0BasePath().toLocal8Bit()) &&
+    if (p.startsWith(textCodec_n::to8Bit(settings.level0BasePath())) &&
         p_context.request.hasParameter(QStringLiteral("table")))
         return {"api-0", &RootRequestMapper::answerLevel0};
     if (p.startsWith(generatorPrefix))
         return {"generator", &RootRequestMapper::answerGenerator};
-    if (p.startsWith(settings.iffBasePath().toLocal8Bit()))
+    if (p.startsWith(textCodec_n::to8Bit(settings.iffBasePath())))
         return {"iff-handler", &RootRequestMapper::answerIff};
     return {"no-handler", &RootRequestMapper::answerDefaultPage};
 }
@@ -244,13 +248,14 @@ void RootRequestMapper::answerJson(context_t& p_context)
     // Marked as level 1, so that the hook answers it like a level-1 telegram.
     request.parameters.prepend(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1")));
 
-    const QByteArray source = request.method.toUpper() == "GET" ? request.path.toLocal8Bit() : request.body;
-    p_context.requestData = QString(QStringLiteral("JSON: ") + QString::fromLocal8Bit(source));
+    const QByteArray source =
+        request.method.toUpper() == "GET" ? textCodec_n::to8Bit(request.path) : request.body;
+    p_context.requestData = QString(QStringLiteral("JSON: ") + textCodec_n::fromWire(source));
 
     const QJsonObject received = QJsonDocument::fromJson(source).object();
     vecParameter_t record;
     for (auto it = received.constBegin(); it != received.constEnd(); ++it)
-        record.emplace_back(it.key().toLocal8Bit(), it.value().toString().toLocal8Bit());
+        record.emplace_back(textCodec_n::to8Bit(it.key()), textCodec_n::to8Bit(it.value().toString()));
     emit receivedDataset(p_context.id, record);
 
     response.status = 200;
@@ -268,7 +273,7 @@ void RootRequestMapper::answerJson(context_t& p_context)
     p_context.httpResponse.setStatus(response.status, QByteArray());
     if (!action.isEmpty()) {
         action.chop(1);
-        answer.insert(QStringLiteral("ACTION"), QString::fromLocal8Bit(action));
+        answer.insert(QStringLiteral("ACTION"), textCodec_n::from8Bit(action));
     }
     const QByteArray body = QJsonDocument(answer).toJson(QJsonDocument::Indented);
     p_context.httpResponse.write(body, true);
@@ -287,7 +292,7 @@ void RootRequestMapper::answerAuthenticationFailed(context_t& p_context)
                                    : QStringLiteral("Header:") + QString::fromUtf8(auth),
                     QStringLiteral("User/Pass: ") + p_context.credentials};
     response.setHeader("WWW-Authenticate",
-                       "Basic realm=\"" + appSettings_c::instance().baRealm().toLocal8Bit() + '"');
+                       "Basic realm=\"" + textCodec_n::to8Bit(appSettings_c::instance().baRealm()) + '"');
     // No body: the connection completes the response.
     finish(p_context);
 }

@@ -90,7 +90,7 @@ public:
     };
 
     // The answer under construction. Texts given to the setters are stored
-    // in the local 8-bit encoding; names compare exactly and the first
+    // as Windows-1252 bytes; names compare exactly and the first
     // matching pair wins.
     struct response_t
     {

@@ -66,6 +66,8 @@ private slots:
     void telegram_data();
     void telegram();
     void commKeyAppliesFromNextTelegram();
+    void eightBitTexts_data();
+    void eightBitTexts();
     void json_data();
     void json();
     void upload_data();
@@ -483,6 +485,68 @@ void tst_RootRequestMapper::commKeyAppliesFromNextTelegram()
     };
     QCOMPARE(status("other"), 500);
     QCOMPARE(status("morvint"), 200);
+}
+
+void tst_RootRequestMapper::eightBitTexts_data()
+{
+    QTest::addColumn<QByteArray>("query");  // as the device sends it; enciphered when it has a cipher end
+    QTest::addColumn<QByteArray>("summed"); // the value bytes the device sums, Windows-1252
+    QTest::addColumn<planningRows_t>("rows");
+    QTest::addColumn<QByteArray>("record"); // the records file line, fields joined by "&"
+    QTest::addColumn<QByteArray>("answer"); // as the device reads it
+
+    const auto row = [](const char* p_name, const QByteArray& p_query, const QByteArray& p_summed,
+                        const QByteArray& p_record, const QByteArray& p_answer,
+                        const planningRows_t& p_rows = {}) {
+        QTest::newRow(p_name) << p_query << p_summed << p_rows << p_record << p_answer;
+    };
+    row("umlauts sent as UTF-8", "table=T&a=%C3%A4%C3%B6%C3%BC&b=%C3%9F", "T\xE4\xF6\xFC\xDF",
+        "table=T&a=\xE4\xF6\xFC&b=\xDF", "status=ok");
+    // The euro sign is byte 0x80 for the device; Latin-1 has no such sign.
+    row("euro sign", "table=T&a=%E2%82%AC5",
+        "T\x80"
+        "5",
+        "table=T&a=?5", "status=ok");
+    row("invalid UTF-8 byte read as the device's own", "table=T&a=%E4x", "T\xE4x", "table=T&a=\xE4x",
+        "status=ok");
+    row("enciphered plaintext with umlauts", "table=T&a=\xE4\x80\xFC&qxce=4711",
+        "T\xE4\x80\xFC"
+        "4711",
+        "", "qxcb=4711&status=ok");
+    row("planned message with umlauts", "table=T&a=1", "T1", "table=T&a=1", "status=ok",
+        {{"X", "qx_msg", "T\u00FCr \u00F6ffnen \u20AC"}});
+}
+
+void tst_RootRequestMapper::eightBitTexts()
+{
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, summed);
+    QFETCH(planningRows_t, rows);
+    QFETCH(QByteArray, record);
+    QFETCH(QByteArray, answer);
+
+    usePlan(rows, Ack);
+    quint32 sum = 0;
+    for (const char byte : summed)
+        sum += quint8(byte);
+    const QByteArray checksum = QByteArray::number(sum);
+    const bool enciphered = query.contains("qxce=");
+    TestDevice device;
+    const QByteArray sent = enciphered ? device.query((query + "&checksum=" + checksum).split('&'))
+                                       : query + "&checksum=" + checksum;
+    const HttpReply reply = m_fixture.exchange(F::get("/data?" + sent));
+    QCOMPARE(reply.statusCode, 200);
+    const QByteArray transmitted = reply.body.chopped(2);
+    QByteArray expected = answer + "&checksum=" + checksum;
+    if (!rows.isEmpty())
+        expected += "&qx_msg=T\xFCr \xF6"
+                    "ffnen \x80";
+    QCOMPARE(enciphered ? device.readAnswer(transmitted) : transmitted,
+             enciphered ? expected + "&qxce=4711" : expected);
+    // The server's sum equals the device's: no mismatch note.
+    QVERIFY(!F::names(m_fixture.events()).contains("sendNotification"));
+    QTRY_VERIFY(records().endsWith(enciphered ? QByteArray(sent).replace('+', ' ')
+                                              : record + "&checksum=" + checksum));
 }
 
 void tst_RootRequestMapper::json_data()
