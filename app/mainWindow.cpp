@@ -13,6 +13,7 @@
 #include "requestLog.h"
 #include "requestLogFile.h"
 #include "requestReportQueue.h"
+#include "serviceHook.h"
 #include "tipOfTheDay.h"
 #include "uploadRetention.h"
 
@@ -64,7 +65,7 @@ const QString s_strUnknownOrigin = QStringLiteral(" ???");
 
 } // namespace
 
-mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
+mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     : QMainWindow(p_pParent), m_settings(p_settings)
 {
     initAppResources();
@@ -96,18 +97,6 @@ mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
 
     m_pQueue = new requestReportQueue_c(this);
     connect(m_pQueue, &requestReportQueue_c::reportsWaiting, this, &mainWindow_c::slotApplyWaitingReports);
-    // The service hook emits these in worker threads: straight into the queue.
-    connect(
-        this, &mainWindow_c::apply_ssl_client_certificates_async, m_pQueue,
-        [this](int p_nReqId, const QSslCertificate& p_cert) { reportClientCertificate(p_nReqId, p_cert); },
-        Qt::DirectConnection);
-    connect(
-        this, &mainWindow_c::apply_header_fields_async, m_pQueue,
-        [this](int p_nReqId, const vecParameter_t& p_headers) { reportHeaderFields(p_nReqId, p_headers); },
-        Qt::DirectConnection);
-    connect(
-        this, &mainWindow_c::web_job_processed_async, m_pQueue,
-        [this](int p_nReqId) { reportJobProcessed(p_nReqId); }, Qt::DirectConnection);
 
     m_fnAskPort = [this](int p_nCurrentPort) -> std::optional<int> {
         bool accepted = false;
@@ -360,6 +349,19 @@ mainWindow_c::origin_t mainWindow_c::originOf(QObject* p_pSender)
     return mapper->isSecure() ? origin_t::https : origin_t::http;
 }
 
+void mainWindow_c::connectServiceHook(serviceHook_c* p_pHook)
+{
+    // Emitted in the worker threads: straight into the report queue.
+    connect(
+        p_pHook, &serviceHook_c::apply_ssl_client_certificates_async, m_pQueue,
+        [this](int p_nReqId, const QSslCertificate& p_cert) { reportClientCertificate(p_nReqId, p_cert); },
+        Qt::DirectConnection);
+    connect(
+        p_pHook, &serviceHook_c::apply_header_fields_async, m_pQueue,
+        [this](int p_nReqId, const vecParameter_t& p_headers) { reportHeaderFields(p_nReqId, p_headers); },
+        Qt::DirectConnection);
+}
+
 void mainWindow_c::connectMapper(RootRequestMapper* p_pMapper)
 {
     // The lambdas run in the worker threads, straight into the report queue.
@@ -397,7 +399,7 @@ void mainWindow_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTim
 }
 
 mainWindow_c::saving_t mainWindow_c::saveRequest(const QString& p_strPattern, const QDateTime& p_received,
-                                                const QHostAddress& p_host, const QVariant& p_data)
+                                                 const QHostAddress& p_host, const QVariant& p_data)
 {
     return requestLogFile_n::appendLine(p_strPattern, p_received, requestLogFile_n::hostText(p_host),
                                         requestLog_n::requestText(p_data).toUtf8())
@@ -568,9 +570,10 @@ void mainWindow_c::reportRequestProcessed(origin_t p_eOrigin, int p_nId, const Q
                                           const QVariant& p_data)
 {
     // Saved here so that no request line waits for, or is lost with, the view.
-    const saving_t saving = m_settings.saveIncomingReq() != 0
-                                ? saveRequest(m_settings.saveIncomingReqFilename(), p_received, p_host, p_data)
-                                : saving_t::notSaved;
+    const saving_t saving =
+        m_settings.saveIncomingReq() != 0
+            ? saveRequest(m_settings.saveIncomingReqFilename(), p_received, p_host, p_data)
+            : saving_t::notSaved;
     m_pQueue->push(p_nId, [=]() {
         applyRequestProcessed(p_eOrigin, saving, p_nId, p_host, p_received, p_nMs, p_nStatus, p_data);
     });
@@ -599,17 +602,6 @@ void mainWindow_c::reportClientCertificate(int p_nReqId, const QSslCertificate& 
 void mainWindow_c::reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers)
 {
     m_pQueue->push(p_nReqId, [=]() { slotApplyHeaderFields(p_nReqId, p_headers); });
-}
-
-void mainWindow_c::reportJobProcessed(int p_nReqId)
-{
-    Q_UNUSED(p_nReqId);
-    if (m_bJobProcessedWaiting.exchange(true))
-        return;
-    m_pQueue->push(requestReportQueue_c::noEntry, [this]() {
-        m_bJobProcessedWaiting = false;
-        slot_table_processed();
-    });
 }
 
 void mainWindow_c::slotApplyWaitingReports()
@@ -672,24 +664,6 @@ void mainWindow_c::updateNotShown()
 }
 
 // Planning table --------------------------------------------------------------
-
-void mainWindow_c::slot_service_hook(QHostAddress p_peer, int p_nRequestId,
-                                     RootRequestMapper::request_t& p_request,
-                                     RootRequestMapper::response_t& p_response)
-{
-    Q_UNUSED(p_peer)
-    commandTable_n::applyPlannedCommands(p_request, p_response);
-    QThread::msleep(static_cast<unsigned long>(std::max(1, m_settings.delayRequestsBy())));
-    if (p_request.peerCertificate && !p_request.peerCertificate->isNull())
-        emit apply_ssl_client_certificates_async(p_nRequestId, *p_request.peerCertificate);
-    emit apply_header_fields_async(p_nRequestId, p_request.headers);
-    emit web_job_processed_async(p_nRequestId);
-}
-
-void mainWindow_c::slot_table_processed()
-{
-    m_pPlanningTable->slotParkOneShotRows();
-}
 
 void mainWindow_c::slotUpdateGlobalTable()
 {

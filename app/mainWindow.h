@@ -1,7 +1,7 @@
 #pragma once
 
-#include "appSettings.h"
 #include "RootRequestMapper.h"
+#include "appSettings.h"
 #include "requestReportQueue.h"
 #include "vecParameter.h"
 
@@ -28,6 +28,7 @@ class QTreeWidgetItem;
 class RootRequestMapper;
 class planningTable_c;
 class requestList_c;
+class serviceHook_c;
 class uploadRetention_c;
 
 // The application's main window: the request log (one entry per job with its
@@ -68,8 +69,7 @@ public:
 
     // Starts the upload retention check (now and then hourly). p_settings must
     // outlive the window.
-    explicit mainWindow_c(QWidget* p_pParent = nullptr,
-                          appSettings_c& p_settings = appSettings_c::instance());
+    explicit mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent = nullptr);
     ~mainWindow_c() override;
 
     // Registers a listener that start-up created and shows it in the status
@@ -101,6 +101,8 @@ public:
     // signals (serviceHook, receivedFile) belong to whichever receiver
     // serves the hook and are not touched.
     void connectMapper(RootRequestMapper* p_pMapper);
+    // Routes the hook's client certificates and header fields the same way.
+    void connectServiceHook(serviceHook_c* p_pHook);
 
     // Thread-safe report entries for the connection worker threads. A
     // request is saved to the request file (when configured) right here, in
@@ -113,9 +115,6 @@ public:
     void reportNotification(int p_nId, int p_nReason, const QString& p_strNote);
     void reportClientCertificate(int p_nReqId, const QSslCertificate& p_clientCert);
     void reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers);
-    // Coalesced: however many jobs finish before the window's next turn,
-    // slot_table_processed() runs once for them.
-    void reportJobProcessed(int p_nReqId);
 
     requestList_c* requestList() const { return m_pRequestList; }
     // Reports handed in and not yet applied.
@@ -138,14 +137,6 @@ public:
     QString closeHint() const { return m_strCloseHint; }
     QAction* protectAction() const { return m_pProtectAction; }
 
-signals:
-    // Emitted by the service hook in worker threads; the window connects
-    // each to the report queue itself (reportClientCertificate,
-    // reportHeaderFields, reportJobProcessed), so nothing else needs to.
-    void apply_ssl_client_certificates_async(int p_nReqId, QSslCertificate p_clientCert);
-    void apply_header_fields_async(int p_nReqId, vecParameter_t p_headers);
-    void web_job_processed_async(int p_nReqId);
-
 public slots:
     // The sender is the port button of an HTTP listener.
     void slotSelectHttpPort();
@@ -160,18 +151,6 @@ public slots:
     void slotReceivedDataset(int p_nId, vecParameter_t p_parameter);
     void slot_receive_file(QHostAddress p_peer, int p_nId, QString p_strSourceFn, QString p_strDestFn);
     void slotBodyContent(int p_nId, QByteArray p_arrBody, int p_nMode);
-    // The service hook while no test session runs; connected directly, so it
-    // runs in the worker thread of the request and touches no widget: it
-    // applies the planned commands and the acknowledgement mode, delays the
-    // answer by "delay-requests-by:" (at least 1 ms) and hands the client
-    // certificate, the header fields and the end of the job to the window
-    // through the _async signals.
-    void slot_service_hook(QHostAddress p_peer, int p_nRequestId, RootRequestMapper::request_t& p_request,
-                           RootRequestMapper::response_t& p_response);
-    // A job was answered: the planning table's one-shot rows are done, the
-    // first answer of any device counts. Called once per event-loop turn
-    // however many jobs ended (see reportJobProcessed).
-    void slot_table_processed();
     void slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote);
     // The planning table, see planningTable_c; the table wires its own cell
     // editors, cell changes and context menu to these.
@@ -249,7 +228,6 @@ private:
     std::deque<requestReportQueue_c::report_t> m_pending;
     bool m_bApplyScheduled = false;
     qint64 m_nSkippedReports = 0;
-    std::atomic<bool> m_bJobProcessedWaiting{false};
 
     portAsker_t m_fnAskPort;
     hintAsker_t m_fnAskHint;

@@ -7,20 +7,16 @@
 #include "HttpResponse.h"
 #include "HttpV0Processor.h"
 #include "HttpV1Processor.h"
-#include "appSettings.h"
 #include "mapperConstants.h"
 #include "requestLogFile.h"
+#include "serverContext.h"
 #include "textCodec.h"
 
-#include <QAtomicInt>
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-
-// Process-wide; the first request gets id 1.
-QAtomicInt s_requestCounter;
 
 using namespace mapperConstants_n;
 
@@ -38,25 +34,15 @@ QByteArray joinedParameters(const HttpRequest::ParameterList& p_parameters)
 
 } // namespace
 
-RootRequestMapper::RootRequestMapper(const QString& p_strName, QObject* p_pParent)
-    : HttpRequestHandler(p_pParent), m_strName(p_strName), m_pV1Processor(new HttpV1Processor(this)),
-      m_pV0Processor(new HttpV0Processor(this))
+RootRequestMapper::RootRequestMapper(serverContext_c& p_context, const QString& p_strName, QObject* p_pParent)
+    : HttpRequestHandler(p_pParent), m_context(p_context), m_strName(p_strName),
+      m_pV1Processor(new HttpV1Processor(this)), m_pV0Processor(new HttpV0Processor(this))
 {
     connect(m_pV1Processor, &HttpV1Processor::sendNotification, this, &RootRequestMapper::sendNotification);
     connect(m_pV0Processor, &HttpV0Processor::sendNotification, this, &RootRequestMapper::sendNotification);
 }
 
 RootRequestMapper::~RootRequestMapper() = default;
-
-int RootRequestMapper::nextRequestId()
-{
-    return s_requestCounter.fetchAndAddOrdered(1) + 1;
-}
-
-int RootRequestMapper::lastRequestId()
-{
-    return s_requestCounter.loadAcquire();
-}
 
 void RootRequestMapper::registerMetaTypes()
 {
@@ -74,7 +60,7 @@ void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response
     context.clock.start();
     context.peer = p_request.peerAddress();
 
-    const appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
     if (settings.immediateClose() != 0)
         p_response.setHeader("Connection", "close");
     if (settings.saveIncomingReq() != 0)
@@ -102,7 +88,7 @@ void RootRequestMapper::appendToRequestLog(const context_t& p_context,
 void RootRequestMapper::checkAuthentication(context_t& p_context) const
 {
     p_context.authFailed = false;
-    const appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
     if (settings.baActive() == 0)
         return;
 
@@ -152,7 +138,7 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
         request.headers.emplace_back(it.key(), it.value());
     }
 
-    p_context.id = nextRequestId();
+    p_context.id = m_context.nextRequestId();
     p_context.requestInfo.insert(QStringLiteral("Request-ID"), p_context.id);
     p_context.requestInfo.insert(QStringLiteral("Receiving-Time"), p_context.received);
     if (trace) {
@@ -198,7 +184,7 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
 {
     const QByteArray& p = p_context.path;
     const HttpRequest& http = p_context.httpRequest;
-    const appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
 
     // JSON comes first: it is served whatever the authentication says.
     if (http.header("content-type").startsWith("application/json"))
@@ -292,7 +278,7 @@ void RootRequestMapper::answerAuthenticationFailed(context_t& p_context)
                                    : QStringLiteral("Header:") + QString::fromUtf8(auth),
                     QStringLiteral("User/Pass: ") + p_context.credentials};
     response.setHeader("WWW-Authenticate",
-                       "Basic realm=\"" + textCodec_n::to8Bit(appSettings_c::instance().baRealm()) + '"');
+                       "Basic realm=\"" + textCodec_n::to8Bit(m_context.settings().baRealm()) + '"');
     // No body: the connection completes the response.
     finish(p_context);
 }

@@ -2,8 +2,8 @@
 
 #include "HttpResponse.h"
 #include "RootRequestMapper.h"
-#include "appSettings.h"
 #include "mapperConstants.h"
+#include "serverContext.h"
 #include "textCodec.h"
 
 #include <QDir>
@@ -46,7 +46,7 @@ QStringList RootRequestMapper::serveFile(const QString& p_strPath, HttpResponse&
     const int prefix = path.indexOf(kDownloadArea);
     if (prefix >= 0)
         path = path.mid(prefix);
-    const QString directory = appSettings_c::instance().dlDir();
+    const QString directory = m_context.settings().dlDir();
     const QString fileName = directory + QLatin1Char('/') + path.mid(kDownloadArea.size());
 
     // "/.." is refused outright; the location check also catches what it

@@ -5,6 +5,8 @@
 #include "iffForm.h"
 #include "mainWindow.h"
 #include "requestList.h"
+#include "serverContext.h"
+#include "serviceHook.h"
 
 #include <QPushButton>
 #include <QSettings>
@@ -62,7 +64,7 @@ private slots:
     // once; the worker path marks the origin once however often it reports.
     void oneEntryPerJob()
     {
-        mainWindow_c w(nullptr, m_settings);
+        mainWindow_c w(m_settings);
         for (int i = 0; i < 2; ++i) {
             w.reportRequestProcessed(origin_t::unknown, 1, s_host, s_received, 7, 200, "GET /");
             w.reportRequestProcessed(origin_t::http, 2, s_host, s_received, 7, 200, "GET /");
@@ -90,7 +92,7 @@ private slots:
     void viewLimitDropsOldest()
     {
         setViewLimit(3);
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         for (int id : {1, 2, 3, 4, 1})
             window.slotReceivedDataset(id, {});
         QCOMPARE(dumpAll(window.requestList()), QStringList({"1", "4", "3"}));
@@ -115,7 +117,7 @@ private slots:
         QFETCH(QString, request);
         QFETCH(QString, expected);
         m_settings.modify([&](appSettings_c::values_t& p_v) { p_v.saveDeviceDtColumn = columns; });
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         processed(window, 1, "GET /l0?" + request);
         QCOMPARE(window.requestList()->entry(1)->text(3), expected);
     }
@@ -128,7 +130,7 @@ private slots:
             p_v.saveIncomingReq = 1;
             p_v.saveIncomingReqFilename = m_dir.filePath("req-%Y-%M-%D.txt");
         });
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         processed(window, 1, QStringList{"GET /a?b=\xc3\xa4", "Host: x"});
         window.reportRequestProcessed(origin_t::http, 2, s_host, s_received.addMSecs(5), 7, 200, "GET /c");
         QTRY_VERIFY(window.requestList()->entry(2));
@@ -157,7 +159,7 @@ private slots:
         QFile file(stored);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         window.slot_receive_file(s_host, 1, "dev.iff", stored);
         QCOMPARE(
             dumpAll(window.requestList()),
@@ -185,8 +187,8 @@ private slots:
         QFETCH(int, limit);
         QFETCH(QVector<int>, ids);
         setViewLimit(limit);
-        mainWindow_c direct(nullptr, m_settings);
-        mainWindow_c batched(nullptr, m_settings);
+        mainWindow_c direct(m_settings);
+        mainWindow_c batched(m_settings);
         for (mainWindow_c* window : {&direct, &batched}) {
             window->slotBodyContent(8, "old", 0);
             window->slotBodyContent(9, "old", 0);
@@ -206,7 +208,7 @@ private slots:
     void sustainedLoadStaysBounded()
     {
         setViewLimit(250);
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         const int jobs = 5000;
         QThread* worker = QThread::create([&window] {
             for (int id = 1; id <= jobs; ++id) {
@@ -243,13 +245,16 @@ private slots:
         const int port = probe.serverPort();
         probe.close();
         RootRequestMapper::registerMetaTypes();
-        RootRequestMapper mapper("HTTP Listener");
+        serverContext_c context;
+        RootRequestMapper mapper(context, "HTTP Listener");
+        serviceHook_c hook(context, 1);
         TestServer server;
         LogCapture log(false);
         QVERIFY(!server.start(&mapper, {{"port", occupant.serverPort()}}));
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(context.settings());
         window.connectMapper(&mapper);
-        connect(&mapper, &RootRequestMapper::serviceHook, &window, &mainWindow_c::slot_service_hook,
+        window.connectServiceHook(&hook);
+        connect(&mapper, &RootRequestMapper::serviceHook, &hook, &serviceHook_c::slot_service_hook,
                 Qt::DirectConnection);
         window.addHttpListener(server.listener(), server.settings());
         QPushButton* button = window.portButton(mainWindow_c::listenerKind_t::http, 0);
@@ -273,7 +278,7 @@ private slots:
             "%1|127.0.0.1|200\n  Header\n    ||host|dev\n  |1: table|t\n  |2: a|1\n  |3: checksum|%2\n"
             "  Out\n    ||0|ANSWER|BODY|checksum=%2\n"
             "  In\n    ||1|table|t\n    ||2|a|1\n    ||3|checksum|%2";
-        const int last = RootRequestMapper::lastRequestId();
+        const int last = context.lastRequestId();
         const QString expected = entry.arg(QString::number(last) + " WARNING", "1") + "\n" +
                                  entry.arg(QString::number(last - 1), "165");
         // The mapper reports the end of a job after the answer has left.
