@@ -2,6 +2,7 @@
 
 #include "HttpListener.h"
 #include "HttpSettings.h"
+#include "HttpTlsFiles.h"
 #include "RootRequestMapper.h"
 #include "appResources.h"
 #include "commandTable.h"
@@ -305,7 +306,7 @@ void mainWindow_c::slotShowHttpsCertificate()
     // Relative names are resolved where the connection pool finds them.
     const HttpSettings* settings = m_httpsListeners.at(index).settings;
     const QString name = settings->value(QStringLiteral("sslCertFile")).toString();
-    const QString path = QFileInfo(settings->fileName()).dir().filePath(name);
+    const QString path = HttpTlsFiles::resolvedPath(*settings, name);
 
     auto* view = new QPlainTextEdit(certificateText(path), this);
     view->setWindowFlags(Qt::Window);

@@ -19,7 +19,7 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, serverCon
     if (!listener)
         return nullptr;
     p_pMainWindow->connectMapper(listener->mapper());
-    QLabel* status = listener->certificateState() == serverListener_c::fileState_t::valid
+    QLabel* status = listener->isSecure()
                          ? p_pMainWindow->addHttpsListener(listener->listener(), listener->settings())
                          : p_pMainWindow->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
