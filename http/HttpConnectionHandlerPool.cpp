@@ -1,6 +1,7 @@
 #include "HttpConnectionHandlerPool.h"
 
 #include "HttpConnectionHandler.h"
+#include "HttpLimits.h"
 #include "HttpSettings.h"
 
 #include "HttpTlsFiles.h"
@@ -15,7 +16,7 @@ HttpConnectionHandlerPool::HttpConnectionHandlerPool(HttpSettings* p_pSettings,
     : m_pSettings(p_pSettings), m_pRequestHandler(p_pRequestHandler)
 {
     loadSslConfiguration();
-    m_cleanupTimer.start(m_pSettings->value(QStringLiteral("cleanupInterval"), 1000).toInt());
+    m_cleanupTimer.start(m_pSettings->limits().cleanupInterval);
     connect(&m_cleanupTimer, &QTimer::timeout, this, &HttpConnectionHandlerPool::cleanup);
 }
 
@@ -23,6 +24,10 @@ HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
 {
     {
         QMutexLocker locker(&m_mutex);
+        // All at once first, so that each handler waits for its own peer
+        // only briefly rather than one after the other.
+        for (HttpConnectionHandler* handler : qAsConst(m_pool))
+            handler->requestStop();
         qDeleteAll(m_pool);
         m_pool.clear();
     }
@@ -39,7 +44,7 @@ HttpConnectionHandler* HttpConnectionHandlerPool::acquireHandler()
             return handler;
         }
     }
-    if (m_pool.size() >= m_pSettings->value(QStringLiteral("maxThreads"), 100).toInt())
+    if (m_pool.size() >= m_pSettings->limits().maxThreads)
         return nullptr;
     auto* handler = new HttpConnectionHandler(m_pSettings, m_pRequestHandler, m_pSslConfiguration.get());
     handler->setBusy();
@@ -62,7 +67,7 @@ int HttpConnectionHandlerPool::idleHandlerCount() const
 
 void HttpConnectionHandlerPool::cleanup()
 {
-    const int minThreads = m_pSettings->value(QStringLiteral("minThreads"), 1).toInt();
+    const int minThreads = m_pSettings->limits().minThreads;
     QMutexLocker locker(&m_mutex);
     int idle = 0;
     for (int i = 0; i < m_pool.size(); ++i) {

@@ -1,6 +1,7 @@
 #include "HttpRequest.h"
 
 #include "HttpCookie.h"
+#include "HttpLimits.h"
 #include "HttpSettings.h"
 #include "textCodec.h"
 
@@ -50,9 +51,10 @@ int hexValue(char p_cDigit)
 } // namespace
 
 HttpRequest::HttpRequest(HttpSettings* p_pSettings)
-    : m_maxSize(p_pSettings->value(QStringLiteral("maxRequestSize"), "16000").toLongLong()),
-      m_maxMultiPartSize(p_pSettings->value(QStringLiteral("maxMultiPartSize"), "1000000").toLongLong())
 {
+    const HttpLimits limits = p_pSettings->limits();
+    m_maxSize = limits.maxRequestSize;
+    m_maxMultiPartSize = limits.maxMultiPartSize;
 }
 
 HttpRequest::~HttpRequest()
