@@ -3,6 +3,7 @@
 #include "HttpListener.h"
 #include "HttpSettings.h"
 #include "RootRequestMapper.h"
+#include "aboutDialog.h"
 #include "appResources.h"
 #include "commandTable.h"
 #include "configDialog.h"
@@ -13,22 +14,17 @@
 #include "requestLog.h"
 #include "requestLogFile.h"
 #include "requestReportQueue.h"
-#include "tipOfTheDay.h"
 #include "uploadRetention.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -37,14 +33,11 @@
 #include <QSplitter>
 #include <QSslConfiguration>
 #include <QSslEllipticCurve>
-#include <QSslSocket>
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -749,62 +742,10 @@ void mainWindow_c::slotConfigure()
         m_pRequestList->applyViewLimit();
 }
 
-QDialog* mainWindow_c::createAboutDialog()
-{
-    auto* dialog = new QDialog(this);
-    dialog->setWindowTitle(QStringLiteral("QXWebServer"));
-
-    auto* icon = new QLabel;
-    icon->setPixmap(QIcon(QStringLiteral(":/qxwebserver.png")).pixmap(128, 128));
-    icon->setAlignment(Qt::AlignTop);
-
-    auto* text = new QVBoxLayout;
-    text->addWidget(new QLabel(QStringLiteral("Test-Server for Quarnex HTTP Protokoll V0 and V1")));
-    text->addWidget(new QLabel(QCoreApplication::applicationVersion()));
-    auto* toolkit =
-        new QLabel(QStringLiteral("Built with <a href=\"https://www.qt.io\">Qt</a> %1").arg(qVersion()));
-    toolkit->setOpenExternalLinks(true);
-    text->addWidget(toolkit);
-    text->addWidget(new QLabel(QStringLiteral("For documentation, please consult Appendix D of")));
-    // Both editions lead to the protocol description shipped in docs/, which
-    // is found the way the tip of the day finds its links.
-    auto* documents = new QLabel(QStringLiteral("the HTTP protocol description: "
-                                                "<a href=\"docs/protocol.md\">DE</a> "
-                                                "<a href=\"docs/protocol.md\">EN</a>"));
-    connect(documents, &QLabel::linkActivated, dialog, [](const QString& p_strLink) {
-        const QString file =
-            tipOfTheDay_c::documentFile(QUrl(p_strLink), tipOfTheDay_c::documentSearchDirs());
-        if (!file.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(file));
-    });
-    text->addWidget(documents);
-
-    auto* ssl = new QGroupBox(QStringLiteral("SSL Status"));
-    auto* sslLines = new QVBoxLayout(ssl);
-    sslLines->addWidget(
-        new QLabel(QStringLiteral("Build: %1").arg(QSslSocket::sslLibraryBuildVersionString())));
-    sslLines->addWidget(new QLabel(QStringLiteral("Runtime: %1").arg(QSslSocket::sslLibraryVersionString())));
-    sslLines->addWidget(
-        new QLabel(QStringLiteral("Support: %1")
-                       .arg(QSslSocket::supportsSsl() ? QStringLiteral("Yes") : QStringLiteral("No"))));
-    text->addWidget(ssl);
-
-    auto* buttons = new QDialogButtonBox;
-    connect(buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::AcceptRole), &QPushButton::clicked,
-            dialog, &QDialog::accept);
-    text->addWidget(buttons);
-
-    auto* layout = new QHBoxLayout(dialog);
-    layout->addWidget(icon);
-    layout->addLayout(text);
-    return dialog;
-}
-
 void mainWindow_c::slotInfo()
 {
-    QDialog* dialog = createAboutDialog();
-    dialog->exec();
-    delete dialog;
+    aboutDialog_c dialog(this);
+    dialog.exec();
 }
 
 void mainWindow_c::slotEnterHint()

@@ -89,8 +89,6 @@ public:
     // The text of the certificate window for the PEM file p_strFileName,
     // followed by the elliptic curves the TLS library supports.
     static QString certificateText(const QString& p_strFileName);
-    // The about box, not yet shown.
-    QDialog* createAboutDialog();
 
     // The origin of a report whose sender is p_pSender: a mapper tells
     // whether it serves HTTPS. Thread-safe.
