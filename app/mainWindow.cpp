@@ -139,9 +139,9 @@ void mainWindow_c::createToolBar()
         &QAction::triggered, this, &mainWindow_c::slotConfigure);
     bar->addSeparator();
     connect(bar->addAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder), QStringLiteral("Add Row")),
-            &QAction::triggered, this, &mainWindow_c::slotTableAddRow);
+            &QAction::triggered, m_pPlanningTable, [this]() { m_pPlanningTable->appendRow(); });
     connect(bar->addAction(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Remove Row")),
-            &QAction::triggered, this, &mainWindow_c::slotTableRemoveRow);
+            &QAction::triggered, m_pPlanningTable, &planningTable_c::removeSelectedRows);
 
     // The IFF tools plug in here; until then their entries stay disabled.
     auto* iffMenu = new QMenu(this);
@@ -684,41 +684,6 @@ void mainWindow_c::slot_table_processed()
     m_pPlanningTable->slotParkOneShotRows();
 }
 
-void mainWindow_c::slotUpdateGlobalTable()
-{
-    m_pPlanningTable->slotUpdateGlobalTable();
-}
-
-void mainWindow_c::slotCommandChanged(int p_nRow, int p_nCol, QString p_strNewValue)
-{
-    m_pPlanningTable->slotCommandChanged(p_nRow, p_nCol, p_strNewValue);
-}
-
-void mainWindow_c::slotParameterValueChanged(int p_nRow, int p_nCol, QString p_strNewValue)
-{
-    m_pPlanningTable->slotParameterValueChanged(p_nRow, p_nCol, p_strNewValue);
-}
-
-void mainWindow_c::slotTableAddRow()
-{
-    m_pPlanningTable->appendRow();
-}
-
-void mainWindow_c::slotTableRemoveRow()
-{
-    m_pPlanningTable->removeSelectedRows();
-}
-
-void mainWindow_c::slotCommandCustomContextMenuRequested(QPoint p_pos)
-{
-    m_pPlanningTable->slotCommandCustomContextMenuRequested(p_pos);
-}
-
-void mainWindow_c::slotIffFileAppendToDownloadSection(QString p_strFilename)
-{
-    m_pPlanningTable->appendRow(QStringLiteral("qx_load_file"), {p_strFilename});
-}
-
 void mainWindow_c::setPlanningRows(const QList<QStringList>& p_rows)
 {
     m_pPlanningTable->setRows(p_rows);
@@ -764,9 +729,4 @@ void mainWindow_c::closeEvent(QCloseEvent* p_pEvent)
     }
     p_pEvent->accept();
     QCoreApplication::quit();
-}
-
-void mainWindow_c::slotCheckUploadRetentionTime()
-{
-    m_pRetention->slotCheckUploadRetentionTime();
 }

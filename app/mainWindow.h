@@ -171,26 +171,12 @@ public slots:
     // however many jobs ended (see reportJobProcessed).
     void slot_table_processed();
     void slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote);
-    // The planning table, see planningTable_c; the table wires its own cell
-    // editors, cell changes and context menu to these.
-    void slotUpdateGlobalTable();
-    void slotCommandChanged(int p_nRow, int p_nCol, QString p_strNewValue);
-    void slotParameterValueChanged(int p_nRow, int p_nCol, QString p_strNewValue);
-    // Appends a checked row with the command "---".
-    void slotTableAddRow();
-    // Removes every row holding a selected cell.
-    void slotTableRemoveRow();
-    void slotCommandCustomContextMenuRequested(QPoint p_pos);
-    // Appends an active row that has devices fetch p_strFilename
-    // (qx_load_file with the file as its path).
-    void slotIffFileAppendToDownloadSection(QString p_strFilename);
     void slotConfigure();
     void slotInfo();
     void slotApplySslClientCertificates(int p_nReqId, QSslCertificate p_clientCert);
     void slotApplyHeaderFields(int p_nReqId, vecParameter_t p_headers);
     void slotRequestCustomContextMenuRequested(QPoint p_pos);
     void slotEnterHint();
-    void slotCheckUploadRetentionTime();
     // Applies the waiting reports, as many as fit in one turn's time budget;
     // the rest follow in the next turn.
     void slotApplyWaitingReports();

@@ -4,11 +4,13 @@
 #include "iffChunkMakers.h"
 #include "iffForm.h"
 #include "mainWindow.h"
+#include "planningTable.h"
 #include "requestList.h"
 
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpServer>
+#include <QToolBar>
 #include <QThread>
 #include <QtTest>
 
@@ -280,7 +282,36 @@ private slots:
         QTRY_COMPARE(dumpAll(window.requestList(), false).join('\n'), expected);
     }
 
+    // "Add Row" appends an active row without a command; "Remove Row"
+    // removes the rows of the selected cells.
+    void toolBarEditsPlanningRows()
+    {
+        mainWindow_c window(nullptr, m_settings);
+        window.setPlanningRows({{"X", "qx_beep", "3"}, {"-", "qx_ek", "n"}});
+        planningTable_c* table = window.planningTable();
+        QAction* add = toolBarAction(window, "Add Row");
+        QAction* remove = toolBarAction(window, "Remove Row");
+        QVERIFY(add && remove);
+        add->trigger();
+        QCOMPARE(window.planningRows(),
+                 (QList<QStringList>{{"X", "qx_beep", "3"}, {"-", "qx_ek", "n"}, {"X", "---"}}));
+        table->setRangeSelected({0, 1, 0, 1}, true);
+        table->setRangeSelected({2, 0, 2, 0}, true);
+        remove->trigger();
+        QCOMPARE(window.planningRows(), (QList<QStringList>{{"-", "qx_ek", "n"}}));
+    }
+
 private:
+    static QAction* toolBarAction(const mainWindow_c& p_window, const QString& p_strText)
+    {
+        const QToolBar* bar = p_window.findChild<QToolBar*>("Main");
+        for (QAction* action : bar->actions()) {
+            if (action->text() == p_strText)
+                return action;
+        }
+        return nullptr;
+    }
+
     void setViewLimit(int p_nCount)
     {
         m_settings.modify([&](appSettings_c::values_t& p_v) {
