@@ -1,7 +1,5 @@
 #include "mainWindow.h"
 
-#include "HttpListener.h"
-#include "HttpSettings.h"
 #include "RootRequestMapper.h"
 #include "aboutDialog.h"
 #include "appResources.h"
@@ -21,18 +19,12 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDialog>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSplitter>
-#include <QSslConfiguration>
-#include <QSslEllipticCurve>
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
@@ -86,6 +78,14 @@ mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
                        "before the window could show them"));
     m_pNotShownLabel->hide();
     statusBar()->addWidget(m_pNotShownLabel);
+    // Through m_fnMessage as it is when a warning comes, so that
+    // setMessenger() reaches the bar too.
+    m_pListenerBar = new listenerBar_c(
+        statusBar(),
+        [this](QMessageBox::Icon p_eIcon, const QString& p_strTitle, const QString& p_strText) {
+            m_fnMessage(p_eIcon, p_strTitle, p_strText);
+        },
+        this);
 
     m_pQueue = new requestReportQueue_c(this);
     connect(m_pQueue, &requestReportQueue_c::reportsWaiting, this, &mainWindow_c::slotApplyWaitingReports);
@@ -102,13 +102,6 @@ mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
         this, &mainWindow_c::web_job_processed_async, m_pQueue,
         [this](int p_nReqId) { reportJobProcessed(p_nReqId); }, Qt::DirectConnection);
 
-    m_fnAskPort = [this](int p_nCurrentPort) -> std::optional<int> {
-        bool accepted = false;
-        const int port =
-            QInputDialog::getInt(this, QStringLiteral("HTTP Server Port"), QStringLiteral("Port"),
-                                 p_nCurrentPort, 1024, 65535, 1, &accepted);
-        return accepted ? std::optional<int>(port) : std::nullopt;
-    };
     m_fnAskHint = [this]() {
         return QInputDialog::getText(this, QStringLiteral("Protect UI from closing"),
                                      QStringLiteral("Enter hint why this server should not be closed"));
@@ -164,185 +157,6 @@ void mainWindow_c::createToolBar()
             &QAction::triggered, this, &mainWindow_c::slotInfo);
 }
 
-// Listeners -----------------------------------------------------------------
-
-QLabel* mainWindow_c::addHttpListener(HttpListener* p_pListener, HttpSettings* p_pSettings)
-{
-    return addListener(listenerKind_t::http, p_pListener, p_pSettings);
-}
-
-QLabel* mainWindow_c::addHttpsListener(HttpListener* p_pListener, HttpSettings* p_pSettings)
-{
-    return addListener(listenerKind_t::https, p_pListener, p_pSettings);
-}
-
-QLabel* mainWindow_c::addListener(listenerKind_t p_eKind, HttpListener* p_pListener,
-                                  HttpSettings* p_pSettings)
-{
-    const bool https = p_eKind == listenerKind_t::https;
-    const QString index = QString::number(listeners(p_eKind).size());
-    auto* status = new QLabel(QStringLiteral("?"));
-    auto* button = new QPushButton;
-    button->setObjectName(index);
-    if (https) {
-        auto* menu = new QMenu(button);
-        QAction* change =
-            menu->addAction(QStringLiteral("Change port"), this, &mainWindow_c::slotSelectHttpsPort);
-        change->setObjectName(index);
-        QAction* show = menu->addAction(QStringLiteral("Show Certificate"), this,
-                                        &mainWindow_c::slotShowHttpsCertificate);
-        show->setObjectName(index);
-        button->setMenu(menu);
-    } else {
-        connect(button, &QPushButton::clicked, this, &mainWindow_c::slotSelectHttpPort);
-    }
-    statusBar()->addPermanentWidget(new QLabel(https ? QStringLiteral("HTTPS") : QStringLiteral("HTTP")));
-    statusBar()->addPermanentWidget(status);
-    statusBar()->addPermanentWidget(button);
-
-    listeners(p_eKind).append(listener_t{p_pListener, p_pSettings, button});
-    updatePortButton(listeners(p_eKind).last());
-    return status;
-}
-
-QList<mainWindow_c::listener_t>& mainWindow_c::listeners(listenerKind_t p_eKind)
-{
-    return p_eKind == listenerKind_t::https ? m_httpsListeners : m_httpListeners;
-}
-
-const QList<mainWindow_c::listener_t>& mainWindow_c::listeners(listenerKind_t p_eKind) const
-{
-    return p_eKind == listenerKind_t::https ? m_httpsListeners : m_httpListeners;
-}
-
-int mainWindow_c::listenerCount(listenerKind_t p_eKind) const
-{
-    return listeners(p_eKind).size();
-}
-
-QPushButton* mainWindow_c::portButton(listenerKind_t p_eKind, int p_nIndex) const
-{
-    const QList<listener_t>& list = listeners(p_eKind);
-    return p_nIndex >= 0 && p_nIndex < list.size() ? list.at(p_nIndex).button : nullptr;
-}
-
-void mainWindow_c::updatePortButton(const listener_t& p_listener)
-{
-    p_listener.button->setText(p_listener.listener->isListening()
-                                   ? QString::number(p_listener.listener->serverPort())
-                                   : QStringLiteral("Error"));
-}
-
-bool mainWindow_c::moveListener(listenerKind_t p_eKind, int p_nIndex, int p_nPort)
-{
-    if (!portButton(p_eKind, p_nIndex))
-        return false;
-    const listener_t& entry = listeners(p_eKind).at(p_nIndex);
-    entry.listener->close();
-    entry.settings->setValue(QStringLiteral("port"), p_nPort);
-    entry.listener->listen();
-    updatePortButton(entry);
-    return entry.listener->isListening();
-}
-
-int mainWindow_c::listenerIndexOf(listenerKind_t p_eKind, QObject* p_pSender) const
-{
-    if (!p_pSender)
-        return -1;
-    bool isNumber = false;
-    const int index = p_pSender->objectName().toInt(&isNumber);
-    return isNumber && index >= 0 && index < listeners(p_eKind).size() ? index : -1;
-}
-
-void mainWindow_c::showInvalidIndex(int p_nIndex)
-{
-    m_fnMessage(QMessageBox::Warning, QStringLiteral("Invalid listener index"),
-                QStringLiteral("Index %1 for accessing the listener is invalid").arg(p_nIndex));
-}
-
-void mainWindow_c::selectPort(listenerKind_t p_eKind, int p_nIndex)
-{
-    const listener_t& entry = listeners(p_eKind).at(p_nIndex);
-    const int current = entry.listener->isListening() ? entry.listener->serverPort()
-                                                      : entry.settings->value(QStringLiteral("port")).toInt();
-    const std::optional<int> port = m_fnAskPort(current);
-    if (port)
-        moveListener(p_eKind, p_nIndex, *port);
-}
-
-void mainWindow_c::slotSelectHttpPort()
-{
-    QObject* source = sender();
-    if (!qobject_cast<QPushButton*>(source)) {
-        m_fnMessage(QMessageBox::Warning, QStringLiteral("Incompatible signal source"),
-                    QStringLiteral("The originator of the call to slotSelectHttpPort() is invalid"));
-        return;
-    }
-    const int index = listenerIndexOf(listenerKind_t::http, source);
-    if (index < 0) {
-        showInvalidIndex(source->objectName().toInt());
-        return;
-    }
-    selectPort(listenerKind_t::http, index);
-}
-
-void mainWindow_c::slotSelectHttpsPort()
-{
-    QObject* source = sender();
-    const bool fromControl = qobject_cast<QPushButton*>(source) || qobject_cast<QAction*>(source);
-    const int index = fromControl ? listenerIndexOf(listenerKind_t::https, source) : -1;
-    if (index < 0) {
-        showInvalidIndex(fromControl ? source->objectName().toInt() : -1);
-        return;
-    }
-    selectPort(listenerKind_t::https, index);
-}
-
-void mainWindow_c::slotShowHttpsCertificate()
-{
-    QObject* source = sender();
-    const int index = listenerIndexOf(listenerKind_t::https, source);
-    if (index < 0) {
-        showInvalidIndex(source ? source->objectName().toInt() : -1);
-        return;
-    }
-    // Relative names are resolved where the connection pool finds them.
-    const HttpSettings* settings = m_httpsListeners.at(index).settings;
-    const QString name = settings->value(QStringLiteral("sslCertFile")).toString();
-    const QString path = QFileInfo(settings->fileName()).dir().filePath(name);
-
-    auto* view = new QPlainTextEdit(certificateText(path), this);
-    view->setWindowFlags(Qt::Window);
-    view->setAttribute(Qt::WA_DeleteOnClose);
-    view->setReadOnly(true);
-    view->setWindowTitle(QStringLiteral("HTTPS Certificate (%1)").arg(name));
-    view->resize(600, 800);
-    view->show();
-}
-
-QString mainWindow_c::certificateText(const QString& p_strFileName)
-{
-    QFile file(p_strFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Failed to open file ") + p_strFileName;
-    const QSslCertificate certificate(file.readAll(), QSsl::Pem);
-    QString text;
-    if (certificate.isNull()) {
-        text = QStringLiteral("Certificate\n\n") + p_strFileName +
-               QStringLiteral("\n\nis NULL when converted to a QSslCertificate.\n\n");
-    } else {
-        text = certificate.toText();
-        if (text.isEmpty())
-            text = QStringLiteral("Certificate\n\n") + p_strFileName +
-                   QStringLiteral("\n\ndoes not convert to a string.");
-    }
-    text += QStringLiteral("\n\nSupported elliptic curves:\n");
-    const QVector<QSslEllipticCurve> curves = QSslConfiguration::supportedEllipticCurves();
-    for (const QSslEllipticCurve& curve : curves)
-        text += curve.longName() + QLatin1Char('\n');
-    return text;
-}
-
 // Request log -----------------------------------------------------------------
 
 mainWindow_c::origin_t mainWindow_c::originOf(QObject* p_pSender)
@@ -390,7 +204,7 @@ void mainWindow_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTim
 }
 
 mainWindow_c::saving_t mainWindow_c::saveRequest(const QString& p_strPattern, const QDateTime& p_received,
-                                                const QHostAddress& p_host, const QVariant& p_data)
+                                                 const QHostAddress& p_host, const QVariant& p_data)
 {
     return requestLogFile_n::appendLine(p_strPattern, p_received, requestLogFile_n::hostText(p_host),
                                         requestLog_n::requestText(p_data).toUtf8())
@@ -561,9 +375,10 @@ void mainWindow_c::reportRequestProcessed(origin_t p_eOrigin, int p_nId, const Q
                                           const QVariant& p_data)
 {
     // Saved here so that no request line waits for, or is lost with, the view.
-    const saving_t saving = m_settings.saveIncomingReq() != 0
-                                ? saveRequest(m_settings.saveIncomingReqFilename(), p_received, p_host, p_data)
-                                : saving_t::notSaved;
+    const saving_t saving =
+        m_settings.saveIncomingReq() != 0
+            ? saveRequest(m_settings.saveIncomingReqFilename(), p_received, p_host, p_data)
+            : saving_t::notSaved;
     m_pQueue->push(p_nId, [=]() {
         applyRequestProcessed(p_eOrigin, saving, p_nId, p_host, p_received, p_nMs, p_nStatus, p_data);
     });

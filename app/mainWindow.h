@@ -1,7 +1,8 @@
 #pragma once
 
-#include "appSettings.h"
 #include "RootRequestMapper.h"
+#include "appSettings.h"
+#include "listenerBar.h"
 #include "requestReportQueue.h"
 #include "vecParameter.h"
 
@@ -9,7 +10,6 @@
 #include <QHostAddress>
 #include <QList>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QSslCertificate>
 #include <QStringList>
 #include <QVariant>
@@ -17,13 +17,9 @@
 #include <atomic>
 #include <deque>
 #include <functional>
-#include <optional>
 
-class HttpListener;
-class HttpSettings;
 class QAction;
 class QLabel;
-class QPushButton;
 class QTreeWidgetItem;
 class RootRequestMapper;
 class planningTable_c;
@@ -52,19 +48,10 @@ public:
         http,
         https
     };
-    enum class listenerKind_t
-    {
-        http,
-        https
-    };
 
-    // Asks the operator for a port, preset to p_nCurrentPort; nothing on cancel.
-    using portAsker_t = std::function<std::optional<int>(int p_nCurrentPort)>;
     // Asks for the close protection hint; empty on cancel.
     using hintAsker_t = std::function<QString()>;
-    // Shows a message box.
-    using messenger_t =
-        std::function<void(QMessageBox::Icon p_eIcon, const QString& p_strTitle, const QString& p_strText)>;
+    using messenger_t = listenerBar_c::messenger_t;
 
     // Starts the upload retention check (now and then hourly). p_settings must
     // outlive the window.
@@ -72,23 +59,8 @@ public:
                           appSettings_c& p_settings = appSettings_c::instance());
     ~mainWindow_c() override;
 
-    // Registers a listener that start-up created and shows it in the status
-    // bar: a kind label, a status label (returned, for start-up's warnings
-    // about keys and certificates) and a port button showing the port or
-    // "Error". Neither object is owned; both must outlive the window.
-    QLabel* addHttpListener(HttpListener* p_pListener, HttpSettings* p_pSettings);
-    QLabel* addHttpsListener(HttpListener* p_pListener, HttpSettings* p_pSettings);
-    int listenerCount(listenerKind_t p_eKind) const;
-    QPushButton* portButton(listenerKind_t p_eKind, int p_nIndex) const;
-
-    // Moves a registered listener to p_nPort: closes it, stores the port in
-    // its settings file, listens again and updates its button. False for an
-    // invalid index or when the listener does not listen afterwards.
-    bool moveListener(listenerKind_t p_eKind, int p_nIndex, int p_nPort);
-
-    // The text of the certificate window for the PEM file p_strFileName,
-    // followed by the elliptic curves the TLS library supports.
-    static QString certificateText(const QString& p_strFileName);
+    // The listeners' ports in the status bar.
+    listenerBar_c* listenerBar() const { return m_pListenerBar; }
 
     // The origin of a report whose sender is p_pSender: a mapper tells
     // whether it serves HTTPS. Thread-safe.
@@ -130,8 +102,8 @@ public:
     QList<QStringList> planningRows() const;
     planningTable_c* planningTable() const { return m_pPlanningTable; }
 
-    void setPortAsker(const portAsker_t& p_fnAsker) { m_fnAskPort = p_fnAsker; }
     void setHintAsker(const hintAsker_t& p_fnAsker) { m_fnAskHint = p_fnAsker; }
+    // Shows the window's message boxes, the listener bar's included.
     void setMessenger(const messenger_t& p_fnMessenger) { m_fnMessage = p_fnMessenger; }
     QString closeHint() const { return m_strCloseHint; }
     QAction* protectAction() const { return m_pProtectAction; }
@@ -145,12 +117,6 @@ signals:
     void web_job_processed_async(int p_nReqId);
 
 public slots:
-    // The sender is the port button of an HTTP listener.
-    void slotSelectHttpPort();
-    // The sender is the button or the "Change port" action of an HTTPS listener.
-    void slotSelectHttpsPort();
-    // The sender is the "Show Certificate" action of an HTTPS listener.
-    void slotShowHttpsCertificate();
     // Fills the job entry: host, times, status, request text and its lines,
     // marks for the origin, the device-time column; saves the request line.
     void slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs, int p_nStatus,
@@ -185,12 +151,6 @@ protected:
     void closeEvent(QCloseEvent* p_pEvent) override;
 
 private:
-    struct listener_t
-    {
-        HttpListener* listener;
-        HttpSettings* settings;
-        QPushButton* button;
-    };
     // A request line is saved when its report arrives (now), or was saved by
     // the reporting thread.
     enum class saving_t
@@ -205,14 +165,6 @@ private:
                                 const QHostAddress& p_host, const QVariant& p_data);
 
     void createToolBar();
-    QLabel* addListener(listenerKind_t p_eKind, HttpListener* p_pListener, HttpSettings* p_pSettings);
-    QList<listener_t>& listeners(listenerKind_t p_eKind);
-    const QList<listener_t>& listeners(listenerKind_t p_eKind) const;
-    // The index in the object name of p_pSender, or -1.
-    int listenerIndexOf(listenerKind_t p_eKind, QObject* p_pSender) const;
-    void updatePortButton(const listener_t& p_listener);
-    void selectPort(listenerKind_t p_eKind, int p_nIndex);
-    void showInvalidIndex(int p_nIndex);
     void applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSaving, int p_nId, const QHostAddress& p_host,
                                const QDateTime& p_received, int p_nMs, int p_nStatus, const QVariant& p_data);
     void setUrlColumn(QTreeWidgetItem* p_pEntry, const QString& p_strRequest);
@@ -220,13 +172,12 @@ private:
 
     appSettings_c& m_settings;
     requestList_c* m_pRequestList = nullptr;
+    listenerBar_c* m_pListenerBar = nullptr;
     planningTable_c* m_pPlanningTable = nullptr;
     QAction* m_pProtectAction = nullptr;
     QLabel* m_pNotShownLabel = nullptr;
     requestReportQueue_c* m_pQueue = nullptr;
     uploadRetention_c* m_pRetention = nullptr;
-    QList<listener_t> m_httpListeners;
-    QList<listener_t> m_httpsListeners;
     QString m_strCloseHint;
     // Reports taken from the queue and not yet applied (the rest of a turn
     // whose time ran out).
@@ -235,7 +186,6 @@ private:
     qint64 m_nSkippedReports = 0;
     std::atomic<bool> m_bJobProcessedWaiting{false};
 
-    portAsker_t m_fnAskPort;
     hintAsker_t m_fnAskHint;
     messenger_t m_fnMessage;
 };

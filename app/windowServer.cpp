@@ -15,9 +15,10 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindo
     if (!listener)
         return nullptr;
     p_pMainWindow->connectMapper(listener->mapper());
+    listenerBar_c* bar = p_pMainWindow->listenerBar();
     QLabel* status = listener->certificateState() == serverListener_c::fileState_t::valid
-                         ? p_pMainWindow->addHttpsListener(listener->listener(), listener->settings())
-                         : p_pMainWindow->addHttpListener(listener->listener(), listener->settings());
+                         ? bar->addHttpsListener(listener->listener(), listener->settings())
+                         : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
     if (!problems.isEmpty()) {
         qDebug().noquote() << problems;

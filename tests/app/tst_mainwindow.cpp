@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpServer>
-#include <QToolBar>
 #include <QThread>
+#include <QToolBar>
 #include <QtTest>
 
 using origin_t = mainWindow_c::origin_t;
@@ -253,11 +253,12 @@ private slots:
         window.connectMapper(&mapper);
         connect(&mapper, &RootRequestMapper::serviceHook, &window, &mainWindow_c::slot_service_hook,
                 Qt::DirectConnection);
-        window.addHttpListener(server.listener(), server.settings());
-        QPushButton* button = window.portButton(mainWindow_c::listenerKind_t::http, 0);
+        listenerBar_c* bar = window.listenerBar();
+        bar->addHttpListener(server.listener(), server.settings());
+        QPushButton* button = bar->portButton(listenerBar_c::listenerKind_t::http, 0);
         QCOMPARE(button->text(), "Error");
         int asked = 0;
-        window.setPortAsker([&](int p_nCurrent) {
+        bar->setPortAsker([&](int p_nCurrent) {
             asked = p_nCurrent;
             return std::optional<int>(port);
         });
