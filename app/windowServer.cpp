@@ -2,6 +2,7 @@
 
 #include "HttpListener.h"
 #include "mainWindow.h"
+#include "requestLogView.h"
 #include "serverListener.h"
 #include "startupTips.h"
 #include "tipOfTheDay.h"
@@ -14,7 +15,7 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindo
     serverListener_c* listener = serverListener_c::create(p_strSettingsFileName);
     if (!listener)
         return nullptr;
-    p_pMainWindow->connectMapper(listener->mapper());
+    p_pMainWindow->requestLog()->connectMapper(listener->mapper());
     listenerBar_c* bar = p_pMainWindow->listenerBar();
     QLabel* status = listener->certificateState() == serverListener_c::fileState_t::valid
                          ? bar->addHttpsListener(listener->listener(), listener->settings())
@@ -38,8 +39,8 @@ windowServer_c::windowServer_c() : m_pWindow(std::make_unique<mainWindow_c>())
     for (const serverListener_c* listener : m_set.listeners()) {
         QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, m_pWindow.get(),
                          &mainWindow_c::slot_service_hook, Qt::DirectConnection);
-        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, m_pWindow.get(),
-                         &mainWindow_c::slot_receive_file);
+        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, m_pWindow->requestLog(),
+                         &requestLogView_c::slot_receive_file);
     }
     m_set.openRecordsFile();
 

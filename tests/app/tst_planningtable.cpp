@@ -5,6 +5,7 @@
 #include "mainWindow.h"
 #include "planningTable.h"
 #include "requestList.h"
+#include "requestLogView.h"
 
 #include <QComboBox>
 #include <QMenu>
@@ -206,7 +207,7 @@ private slots:
         if (removeRowAbove)
             table->removeRow(0);
         if (finish == "focus")
-            w->requestList()->setFocus();
+            w->requestLog()->requestList()->setFocus();
         else
             QTest::keyClick(line, finish == "return" ? Qt::Key_Return : Qt::Key_Escape);
         QTRY_VERIFY(line.isNull());
