@@ -2,7 +2,6 @@
 
 #include "aboutDialog.h"
 #include "appResources.h"
-#include "commandTable.h"
 #include "configDialog.h"
 #include "planningTable.h"
 #include "requestList.h"
@@ -17,13 +16,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
-#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <algorithm>
-
-mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
+mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     : QMainWindow(p_pParent), m_settings(p_settings)
 {
     initAppResources();
@@ -51,24 +47,6 @@ mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
             m_fnMessage(p_eIcon, p_strTitle, p_strText);
         },
         this);
-
-    connect(m_pRequestLog, &requestLogView_c::jobsProcessed, this, &mainWindow_c::slot_table_processed);
-    // The service hook emits these in worker threads: straight into the queue.
-    connect(
-        this, &mainWindow_c::apply_ssl_client_certificates_async, m_pRequestLog,
-        [this](int p_nReqId, const QSslCertificate& p_cert) {
-            m_pRequestLog->reportClientCertificate(p_nReqId, p_cert);
-        },
-        Qt::DirectConnection);
-    connect(
-        this, &mainWindow_c::apply_header_fields_async, m_pRequestLog,
-        [this](int p_nReqId, const vecParameter_t& p_headers) {
-            m_pRequestLog->reportHeaderFields(p_nReqId, p_headers);
-        },
-        Qt::DirectConnection);
-    connect(
-        this, &mainWindow_c::web_job_processed_async, m_pRequestLog,
-        [this](int p_nReqId) { m_pRequestLog->reportJobProcessed(p_nReqId); }, Qt::DirectConnection);
 
     m_fnAskHint = [this]() {
         return QInputDialog::getText(this, QStringLiteral("Protect UI from closing"),
@@ -126,24 +104,6 @@ void mainWindow_c::createToolBar()
 }
 
 // Planning table --------------------------------------------------------------
-
-void mainWindow_c::slot_service_hook(QHostAddress p_peer, int p_nRequestId,
-                                     RootRequestMapper::request_t& p_request,
-                                     RootRequestMapper::response_t& p_response)
-{
-    Q_UNUSED(p_peer)
-    commandTable_n::applyPlannedCommands(p_request, p_response);
-    QThread::msleep(static_cast<unsigned long>(std::max(1, m_settings.delayRequestsBy())));
-    if (p_request.peerCertificate && !p_request.peerCertificate->isNull())
-        emit apply_ssl_client_certificates_async(p_nRequestId, *p_request.peerCertificate);
-    emit apply_header_fields_async(p_nRequestId, p_request.headers);
-    emit web_job_processed_async(p_nRequestId);
-}
-
-void mainWindow_c::slot_table_processed()
-{
-    m_pPlanningTable->slotParkOneShotRows();
-}
 
 void mainWindow_c::setPlanningRows(const QList<QStringList>& p_rows)
 {

@@ -1,14 +1,10 @@
 #pragma once
 
-#include "RootRequestMapper.h"
 #include "appSettings.h"
 #include "listenerBar.h"
-#include "vecParameter.h"
 
-#include <QHostAddress>
 #include <QList>
 #include <QMainWindow>
-#include <QSslCertificate>
 #include <QStringList>
 
 #include <functional>
@@ -24,8 +20,7 @@ class uploadRetention_c;
 // upload retention check. Each part does its own job (requestLogView_c,
 // listenerBar_c, planningTable_c); the window builds and places them.
 //
-// Lives in the user interface thread; all slots but the service hook run
-// there.
+// Lives in the user interface thread; all slots run there.
 class mainWindow_c : public QMainWindow
 {
     Q_OBJECT
@@ -36,8 +31,7 @@ public:
 
     // Starts the upload retention check (now and then hourly). p_settings must
     // outlive the window.
-    explicit mainWindow_c(QWidget* p_pParent = nullptr,
-                          appSettings_c& p_settings = appSettings_c::instance());
+    explicit mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent = nullptr);
     ~mainWindow_c() override;
 
     requestLogView_c* requestLog() const { return m_pRequestLog; }
@@ -57,27 +51,7 @@ public:
     QString closeHint() const { return m_strCloseHint; }
     QAction* protectAction() const { return m_pProtectAction; }
 
-signals:
-    // Emitted by the service hook in worker threads; the window connects
-    // each to the request log's report queue itself (reportClientCertificate,
-    // reportHeaderFields, reportJobProcessed), so nothing else needs to.
-    void apply_ssl_client_certificates_async(int p_nReqId, QSslCertificate p_clientCert);
-    void apply_header_fields_async(int p_nReqId, vecParameter_t p_headers);
-    void web_job_processed_async(int p_nReqId);
-
 public slots:
-    // The service hook while no test session runs; connected directly, so it
-    // runs in the worker thread of the request and touches no widget: it
-    // applies the planned commands and the acknowledgement mode, delays the
-    // answer by "delay-requests-by:" (at least 1 ms) and hands the client
-    // certificate, the header fields and the end of the job to the window
-    // through the _async signals.
-    void slot_service_hook(QHostAddress p_peer, int p_nRequestId, RootRequestMapper::request_t& p_request,
-                           RootRequestMapper::response_t& p_response);
-    // A job was answered: the planning table's one-shot rows are done, the
-    // first answer of any device counts. Called once per event-loop turn
-    // however many jobs ended (see requestLogView_c::reportJobProcessed).
-    void slot_table_processed();
     void slotConfigure();
     void slotInfo();
     void slotEnterHint();

@@ -6,6 +6,7 @@
 #include "requestList.h"
 #include "requestLog.h"
 #include "requestLogFile.h"
+#include "serviceHook.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -106,6 +107,19 @@ void requestLogView_c::connectMapper(RootRequestMapper* p_pMapper)
         [this](int p_nId, int p_nReason, const QString& p_strNote) {
             reportNotification(p_nId, p_nReason, p_strNote);
         },
+        Qt::DirectConnection);
+}
+
+void requestLogView_c::connectServiceHook(serviceHook_c* p_pHook)
+{
+    // Emitted in the worker threads: straight into the report queue.
+    connect(
+        p_pHook, &serviceHook_c::apply_ssl_client_certificates_async, m_pQueue,
+        [this](int p_nReqId, const QSslCertificate& p_cert) { reportClientCertificate(p_nReqId, p_cert); },
+        Qt::DirectConnection);
+    connect(
+        p_pHook, &serviceHook_c::apply_header_fields_async, m_pQueue,
+        [this](int p_nReqId, const vecParameter_t& p_headers) { reportHeaderFields(p_nReqId, p_headers); },
         Qt::DirectConnection);
 }
 
@@ -320,17 +334,6 @@ void requestLogView_c::reportClientCertificate(int p_nReqId, const QSslCertifica
 void requestLogView_c::reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers)
 {
     m_pQueue->push(p_nReqId, [=]() { slotApplyHeaderFields(p_nReqId, p_headers); });
-}
-
-void requestLogView_c::reportJobProcessed(int p_nReqId)
-{
-    Q_UNUSED(p_nReqId);
-    if (m_bJobProcessedWaiting.exchange(true))
-        return;
-    m_pQueue->push(requestReportQueue_c::noEntry, [this]() {
-        m_bJobProcessedWaiting = false;
-        emit jobsProcessed();
-    });
 }
 
 void requestLogView_c::slotApplyWaitingReports()

@@ -12,13 +12,13 @@
 #include <QSslCertificate>
 #include <QVariant>
 
-#include <atomic>
 #include <deque>
 
 class QLabel;
 class QTreeWidgetItem;
 class RootRequestMapper;
 class requestList_c;
+class serviceHook_c;
 
 // The request log: what the listeners report about each job, written into
 // the entries of the request list (one entry per job with its child rows),
@@ -62,6 +62,8 @@ public:
     // signals (serviceHook, receivedFile) belong to whichever receiver
     // serves the hook and are not touched.
     void connectMapper(RootRequestMapper* p_pMapper);
+    // Routes the hook's client certificates and header fields the same way.
+    void connectServiceHook(serviceHook_c* p_pHook);
 
     // Thread-safe report entries for the connection worker threads. A
     // request is saved to the request file (when configured) right here, in
@@ -74,19 +76,12 @@ public:
     void reportNotification(int p_nId, int p_nReason, const QString& p_strNote);
     void reportClientCertificate(int p_nReqId, const QSslCertificate& p_clientCert);
     void reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers);
-    // Coalesced: however many jobs finish before the view's next turn,
-    // jobsProcessed() is emitted once for them, in order with the reports.
-    void reportJobProcessed(int p_nReqId);
 
     // Reports handed in and not yet applied.
     int waitingReports() const;
     // Reports not shown because their job had left the view limit before
     // the view got to them.
     qint64 reportsNotShown() const;
-
-signals:
-    // One or more jobs were answered since the last emission.
-    void jobsProcessed();
 
 public slots:
     // Fills the job entry: host, times, status, request text and its lines,
@@ -133,5 +128,4 @@ private:
     std::deque<requestReportQueue_c::report_t> m_pending;
     bool m_bApplyScheduled = false;
     qint64 m_nSkippedReports = 0;
-    std::atomic<bool> m_bJobProcessedWaiting{false};
 };

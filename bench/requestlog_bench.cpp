@@ -85,7 +85,7 @@ int main(int argc, char** argv)
         p_v.requestViewCount = limit;
         p_v.saveDeviceDtColumn = QStringLiteral("dt");
     });
-    mainWindow_c window(nullptr, settings);
+    mainWindow_c window(settings);
     window.resize(800, 600);
     window.show();
     app.processEvents();

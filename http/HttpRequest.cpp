@@ -2,6 +2,7 @@
 
 #include "HttpCookie.h"
 #include "HttpSettings.h"
+#include "textCodec.h"
 
 #include <QDir>
 #include <QSslCertificate>
@@ -362,9 +363,9 @@ void HttpRequest::extractCookies()
 void HttpRequest::addParameter(const QByteArray& p_arrName, const QByteArray& p_arrValue)
 {
     m_parameters.insert(p_arrName, p_arrValue);
-    // fromUtf8(const char*) stops at the first zero byte.
-    m_parameterList.append(
-        qMakePair(QString::fromUtf8(p_arrName.constData()), QString::fromUtf8(p_arrValue.constData())));
+    // The texts end at the first zero byte.
+    m_parameterList.append(qMakePair(textCodec_n::fromWire(p_arrName.constData()),
+                                     textCodec_n::fromWire(p_arrValue.constData())));
 }
 
 QByteArray HttpRequest::header(const QByteArray& p_arrName) const

@@ -8,14 +8,16 @@
 #include <QSslCertificate>
 #include <QSslKey>
 
-serverListener_c* serverListener_c::create(const QString& p_strSettingsFileName, QObject* p_pParent)
+serverListener_c* serverListener_c::create(const QString& p_strSettingsFileName, serverContext_c& p_context,
+                                           QObject* p_pParent)
 {
     if (!QFile::exists(p_strSettingsFileName))
         return nullptr;
-    return new serverListener_c(p_strSettingsFileName, p_pParent);
+    return new serverListener_c(p_strSettingsFileName, p_context, p_pParent);
 }
 
-serverListener_c::serverListener_c(const QString& p_strSettingsFileName, QObject* p_pParent)
+serverListener_c::serverListener_c(const QString& p_strSettingsFileName, serverContext_c& p_context,
+                                   QObject* p_pParent)
     : QObject(p_pParent), m_strSettingsFileName(p_strSettingsFileName),
       m_pSettings(std::make_unique<HttpSettings>(p_strSettingsFileName))
 {
@@ -24,7 +26,7 @@ serverListener_c::serverListener_c(const QString& p_strSettingsFileName, QObject
     m_strKeyFile = m_pSettings->value(QStringLiteral("sslKeyFile")).toString();
     m_eKey = checkKey(m_strKeyFile);
 
-    m_pMapper = std::make_unique<RootRequestMapper>(QStringLiteral("HTTP Listener"));
+    m_pMapper = std::make_unique<RootRequestMapper>(p_context, QStringLiteral("HTTP Listener"));
     m_pMapper->setSecure(isSecure());
     m_pMapper->setDebugOutput(true);
     m_pListener = std::make_unique<HttpListener>(m_pSettings.get(), m_pMapper.get());

@@ -8,6 +8,7 @@
 class HttpListener;
 class HttpSettings;
 class RootRequestMapper;
+class serverContext_c;
 
 // One listener as start-up builds it from one listener settings file: the
 // settings object, the request mapper (named "HTTP Listener", detailed
@@ -33,7 +34,9 @@ public:
 
     // The listener of p_strSettingsFileName (relative names are taken from
     // the working directory), or nullptr when that file does not exist.
-    static serverListener_c* create(const QString& p_strSettingsFileName, QObject* p_pParent = nullptr);
+    // The mapper serves p_context, which must outlive the listener.
+    static serverListener_c* create(const QString& p_strSettingsFileName, serverContext_c& p_context,
+                                    QObject* p_pParent = nullptr);
     ~serverListener_c() override;
 
     QString settingsFileName() const { return m_strSettingsFileName; }
@@ -57,7 +60,7 @@ public:
     static fileState_t checkKey(const QString& p_strFileName);
 
 private:
-    explicit serverListener_c(const QString& p_strSettingsFileName, QObject* p_pParent);
+    serverListener_c(const QString& p_strSettingsFileName, serverContext_c& p_context, QObject* p_pParent);
 
     QString m_strSettingsFileName;
     QString m_strCertificateFile;

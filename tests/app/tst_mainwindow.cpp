@@ -5,6 +5,8 @@
 #include "planningTable.h"
 #include "requestList.h"
 #include "requestLogView.h"
+#include "serverContext.h"
+#include "serviceHook.h"
 #include "treeDump.h"
 
 #include <QAction>
@@ -40,13 +42,16 @@ private slots:
         const int port = probe.serverPort();
         probe.close();
         RootRequestMapper::registerMetaTypes();
-        RootRequestMapper mapper("HTTP Listener");
+        serverContext_c context;
+        RootRequestMapper mapper(context, "HTTP Listener");
+        serviceHook_c hook(context, 1);
         TestServer server;
         LogCapture log(false);
         QVERIFY(!server.start(&mapper, {{"port", occupant.serverPort()}}));
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(context.settings());
         window.requestLog()->connectMapper(&mapper);
-        connect(&mapper, &RootRequestMapper::serviceHook, &window, &mainWindow_c::slot_service_hook,
+        window.requestLog()->connectServiceHook(&hook);
+        connect(&mapper, &RootRequestMapper::serviceHook, &hook, &serviceHook_c::slot_service_hook,
                 Qt::DirectConnection);
         listenerBar_c* bar = window.listenerBar();
         bar->addHttpListener(server.listener(), server.settings());
@@ -71,7 +76,7 @@ private slots:
             "%1|127.0.0.1|200\n  Header\n    ||host|dev\n  |1: table|t\n  |2: a|1\n  |3: checksum|%2\n"
             "  Out\n    ||0|ANSWER|BODY|checksum=%2\n"
             "  In\n    ||1|table|t\n    ||2|a|1\n    ||3|checksum|%2";
-        const int last = RootRequestMapper::lastRequestId();
+        const int last = context.lastRequestId();
         const QString expected = entry.arg(QString::number(last) + " WARNING", "1") + "\n" +
                                  entry.arg(QString::number(last - 1), "165");
         // The mapper reports the end of a job after the answer has left.
@@ -82,7 +87,7 @@ private slots:
     // removes the rows of the selected cells.
     void toolBarEditsPlanningRows()
     {
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         window.setPlanningRows({{"X", "qx_beep", "3"}, {"-", "qx_ek", "n"}});
         planningTable_c* table = window.planningTable();
         QAction* add = toolBarAction(window, "Add Row");
@@ -116,7 +121,7 @@ private slots:
         QFETCH(QString, hint);
         QFETCH(bool, closes);
         QFETCH(QStringList, messages);
-        mainWindow_c window(nullptr, m_settings);
+        mainWindow_c window(m_settings);
         QStringList shown;
         window.setMessenger([&](QMessageBox::Icon, const QString& p_strTitle, const QString& p_strText) {
             shown << p_strTitle + ": " + p_strText;

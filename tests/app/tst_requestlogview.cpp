@@ -203,24 +203,6 @@ private slots:
         QCOMPARE(!notShown->isHidden(), view.reportsNotShown() > 0);
     }
 
-    // However many jobs end before the view's turn, jobsProcessed() comes
-    // once, after the reports handed in before; a job that ends in a later
-    // turn brings it again.
-    void jobsProcessedOncePerTurn()
-    {
-        requestLogView_c view(m_settings);
-        QList<bool> bodyShown;
-        connect(&view, &requestLogView_c::jobsProcessed, this,
-                [&] { bodyShown << (view.requestList()->entry(1) != nullptr); });
-        view.reportBodyContent(1, "status=ok", 0);
-        for (int id = 1; id <= 3; ++id)
-            view.reportJobProcessed(id);
-        QTRY_COMPARE(view.waitingReports(), 0);
-        QCOMPARE(bodyShown, QList<bool>{true});
-        view.reportJobProcessed(4);
-        QTRY_COMPARE(bodyShown.size(), 2);
-    }
-
 private:
     void setViewLimit(int p_nCount)
     {

@@ -3,6 +3,7 @@
 #include "RootRequestMapper.h"
 #include "TestCertificate.h"
 #include "mainWindow.h"
+#include "serverContext.h"
 #include "serverListener.h"
 #include "startupTips.h"
 #include "tipOfTheDay.h"
@@ -39,9 +40,8 @@ private slots:
     }
     void init()
     {
-        appSettings_c::instance().resetToDefaults();
-        appSettings_c::instance().modify(
-            [](appSettings_c::values_t& p_v) { p_v.activateUploadRetention = 0; });
+        m_pContext = std::make_unique<serverContext_c>();
+        m_pContext->settings().modify([](appSettings_c::values_t& p_v) { p_v.activateUploadRetention = 0; });
         for (const QString& name : QDir().entryList({"settings-*.ini"}))
             QFile::remove(name);
     }
@@ -51,10 +51,10 @@ private slots:
     // by default: "status" is removed). The tip of the day is on.
     void listenersInFileOrder()
     {
-        appSettings_c::instance().modify([](appSettings_c::values_t& p_v) { p_v.totd = 1; });
+        m_pContext->settings().modify([](appSettings_c::values_t& p_v) { p_v.totd = 1; });
         writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
         writeFile("settings-2.ini", "host=127.0.0.1\nport=0\n");
-        windowServer_c server;
+        windowServer_c server(*m_pContext);
         QCOMPARE(server.listeners().size(), 2);
         QCOMPARE(server.listeners()[0]->settingsFileName(), "settings-0.ini");
         QCOMPARE(server.listeners()[1]->settingsFileName(), "settings-2.ini");
@@ -102,8 +102,8 @@ private slots:
         writeFile("settings-3.ini", QStringLiteral("host=127.0.0.1\nport=0\nsslCertFile=%1\nsslKeyFile=%2\n")
                                         .arg(certificate, key)
                                         .toUtf8());
-        mainWindow_c window;
-        std::unique_ptr<serverListener_c> listener(createListener("settings-3.ini", &window));
+        mainWindow_c window(m_pContext->settings());
+        std::unique_ptr<serverListener_c> listener(createListener("settings-3.ini", *m_pContext, &window));
         QVERIFY(listener);
         QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::https), int(https));
         QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::http), int(!https));
@@ -114,10 +114,11 @@ private slots:
                 statusTips << label->toolTip();
         }
         QCOMPARE(statusTips, QStringList{toolTip});
-        QVERIFY(!createListener("settings-4.ini", &window));
+        QVERIFY(!createListener("settings-4.ini", *m_pContext, &window));
     }
 
 private:
+    std::unique_ptr<serverContext_c> m_pContext;
     QTemporaryDir m_dir;
     TestCertificate m_rsa;
     TestCertificate m_ec;
