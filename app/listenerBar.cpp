@@ -2,11 +2,10 @@
 
 #include "HttpListener.h"
 #include "HttpSettings.h"
+#include "HttpTlsFiles.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -172,7 +171,7 @@ void listenerBar_c::slotShowHttpsCertificate()
     // Relative names are resolved where the connection pool finds them.
     const HttpSettings* settings = m_httpsListeners.at(index).settings;
     const QString name = settings->value(QStringLiteral("sslCertFile")).toString();
-    const QString path = QFileInfo(settings->fileName()).dir().filePath(name);
+    const QString path = HttpTlsFiles::resolvedPath(*settings, name);
 
     auto* view = new QPlainTextEdit(certificateText(path), m_pStatusBar->window());
     view->setWindowFlags(Qt::Window);

@@ -21,7 +21,7 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, serverCon
         return nullptr;
     p_pMainWindow->requestLog()->connectMapper(listener->mapper());
     listenerBar_c* bar = p_pMainWindow->listenerBar();
-    QLabel* status = listener->certificateState() == serverListener_c::fileState_t::valid
+    QLabel* status = listener->isSecure()
                          ? bar->addHttpsListener(listener->listener(), listener->settings())
                          : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();

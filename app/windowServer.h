@@ -14,7 +14,8 @@ class serviceHook_c;
 class tipOfTheDay_c;
 
 // Builds one listener from a listener settings file and registers it with
-// the main window: as HTTPS when its certificate is valid, else as HTTP.
+// the main window: as HTTPS when it serves TLS (certificate and key both
+// usable), else as HTTP.
 // The mapper's reports go to the window; a broken key or certificate puts a
 // warning icon and the message lines as tool tip on the listener's status
 // label. nullptr when the file does not exist. The listener is owned by the

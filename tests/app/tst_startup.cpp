@@ -87,12 +87,13 @@ private slots:
         QTest::newRow("files missing") << "none.crt" << "none.key" << false << "";
         QTest::newRow("garbage certificate")
             << "garbage.pem" << "rsa.key" << false << badCertificate.arg("garbage.pem");
-        QTest::newRow("garbage key") << "rsa.crt" << "garbage.pem" << true << badKey.arg("garbage.pem");
+        QTest::newRow("garbage key: plain HTTP") << "rsa.crt" << "garbage.pem" << false << badKey.arg("garbage.pem");
         QTest::newRow("both swapped: key line first")
             << "rsa.key" << "rsa.crt" << false << badKey.arg("rsa.crt") + '\n' + badCertificate.arg("rsa.key");
     }
     // clang-format on
-    // The listener's status label shows "?" or, with a warning, the icon.
+    // The listener's status label shows "?" or, with a warning, the icon;
+    // the window's kind of listener is what the port speaks.
     void certificateChecks()
     {
         QFETCH(QString, certificate);
@@ -107,7 +108,15 @@ private slots:
         QVERIFY(listener);
         QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::https), int(https));
         QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::http), int(!https));
-        QCOMPARE(listener->mapper()->isSecure(), https && toolTip.isEmpty());
+        QCOMPARE(listener->mapper()->isSecure(), https);
+        const quint16 port = listener->listener()->serverPort();
+        // Waiting for what must not come ends early.
+        LoopbackClient tls(https ? 5000 : 500);
+        QCOMPARE(tls.connectTls(port), https);
+        HttpReply reply;
+        QCOMPARE(LoopbackClient::exchange(port, "GET /x HTTP/1.1\r\nHost: dev\r\n\r\n", &reply,
+                                          https ? 500 : 5000),
+                 !https);
         QStringList statusTips;
         for (const QLabel* label : window.statusBar()->findChildren<QLabel*>()) {
             if (label->text() == "?" || !label->pixmap(Qt::ReturnByValue).isNull())
