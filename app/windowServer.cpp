@@ -21,9 +21,8 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, serverCon
         return nullptr;
     p_pMainWindow->requestLog()->connectMapper(listener->mapper());
     listenerBar_c* bar = p_pMainWindow->listenerBar();
-    QLabel* status = listener->isSecure()
-                         ? bar->addHttpsListener(listener->listener(), listener->settings())
-                         : bar->addHttpListener(listener->listener(), listener->settings());
+    QLabel* status = listener->isSecure() ? bar->addHttpsListener(listener->listener(), listener->settings())
+                                          : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
     if (!problems.isEmpty()) {
         qDebug().noquote() << problems;
