@@ -3,6 +3,7 @@
 #include "HttpListener.h"
 #include "mainWindow.h"
 #include "planningTable.h"
+#include "requestLogView.h"
 #include "serverContext.h"
 #include "serverListener.h"
 #include "serviceHook.h"
@@ -18,10 +19,10 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, serverCon
     serverListener_c* listener = serverListener_c::create(p_strSettingsFileName, p_context);
     if (!listener)
         return nullptr;
-    p_pMainWindow->connectMapper(listener->mapper());
-    QLabel* status = listener->isSecure()
-                         ? p_pMainWindow->addHttpsListener(listener->listener(), listener->settings())
-                         : p_pMainWindow->addHttpListener(listener->listener(), listener->settings());
+    p_pMainWindow->requestLog()->connectMapper(listener->mapper());
+    listenerBar_c* bar = p_pMainWindow->listenerBar();
+    QLabel* status = listener->isSecure() ? bar->addHttpsListener(listener->listener(), listener->settings())
+                                          : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
     if (!problems.isEmpty()) {
         qDebug().noquote() << problems;
@@ -39,15 +40,15 @@ windowServer_c::windowServer_c(serverContext_c& p_context)
     m_pWindow->planningTable()->setPlan(&m_context.plan());
     m_pWindow->setPlanningRows(settings.cmdTable());
     mainWindow_c* window = m_pWindow.get();
-    window->connectServiceHook(m_pHook.get());
+    window->requestLog()->connectServiceHook(m_pHook.get());
 
     m_set.createListeners([this](const QString& p_strFileName) {
         return createListener(p_strFileName, m_context, m_pWindow.get());
     });
     m_set.routeServiceHook(m_pHook.get());
     for (const serverListener_c* listener : m_set.listeners())
-        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, window,
-                         &mainWindow_c::slot_receive_file);
+        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, window->requestLog(),
+                         &requestLogView_c::slot_receive_file);
     m_set.openRecordsFile();
 
     m_pWindow->resize(800, 600);

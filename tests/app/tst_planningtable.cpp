@@ -5,6 +5,7 @@
 #include "mainWindow.h"
 #include "planningTable.h"
 #include "requestList.h"
+#include "requestLogView.h"
 
 #include <QComboBox>
 #include <QMenu>
@@ -58,13 +59,13 @@ private slots:
         QTest::newRow("unchecked time") << time << edit_t([](mainWindow_c& w) {
             w.planningTable()->item(0, 0)->setCheckState(Qt::Unchecked); }) << "" << "";
         QTest::newRow("inner empty parameters") << rows_t{{"X", "qx_msg"}} << edit_t([](mainWindow_c& w) {
-            w.slotParameterValueChanged(0, 2, " a ");
-            w.slotParameterValueChanged(0, 4, "c"); }) << "&qx_msg=a,,c" << "&qx_msg=a,,c";
+            w.planningTable()->slotParameterValueChanged(0, 2, " a ");
+            w.planningTable()->slotParameterValueChanged(0, 4, "c"); }) << "&qx_msg=a,,c" << "&qx_msg=a,,c";
         QTest::newRow("rows of selected cells removed") << rows_t{{"X", "qx_ek", "a"}, {"X", "qx_ek", "b"},
             {"X", "qx_ek", "c"}, {"X", "qx_ek", "d"}, {"X", "qx_ek", "e"}} << edit_t([](mainWindow_c& w) {
             w.planningTable()->setRangeSelected({3, 2, 3, 3}, true);
             w.planningTable()->setRangeSelected({1, 0, 1, 0}, true);
-            w.slotTableRemoveRow(); }) << "&qx_ek=a&qx_ek=c&qx_ek=e" << "&qx_ek=a&qx_ek=c&qx_ek=e";
+            w.planningTable()->removeSelectedRows(); }) << "&qx_ek=a&qx_ek=c&qx_ek=e" << "&qx_ek=a&qx_ek=c&qx_ek=e";
     }
     // clang-format on
     void answers()
@@ -117,8 +118,8 @@ private slots:
         QFETCH(int, used);
         const QStringList texts{"p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
         const auto w = window({QStringList{"X", "qx_msg"} + texts});
-        w->slotCommandChanged(0, 1, command);
         planningTable_c* table = w->planningTable();
+        table->slotCommandChanged(0, 1, command);
         const QStringList labels = commandTable_n::commandCatalogue().value(command);
         for (int column = 2; column < 10; ++column) {
             const QTableWidgetItem* cell = table->item(0, column);
@@ -215,7 +216,7 @@ private slots:
         if (removeRowAbove)
             table->removeRow(0);
         if (finish == "focus")
-            w->requestList()->setFocus();
+            w->requestLog()->requestList()->setFocus();
         else
             QTest::keyClick(line, finish == "return" ? Qt::Key_Return : Qt::Key_Escape);
         QTRY_VERIFY(line.isNull());

@@ -58,7 +58,7 @@ private slots:
         QCOMPARE(server.listeners().size(), 2);
         QCOMPARE(server.listeners()[0]->settingsFileName(), "settings-0.ini");
         QCOMPARE(server.listeners()[1]->settingsFileName(), "settings-2.ini");
-        QCOMPARE(server.mainWindow()->listenerCount(mainWindow_c::listenerKind_t::http), 2);
+        QCOMPARE(server.mainWindow()->listenerBar()->listenerCount(listenerBar_c::listenerKind_t::http), 2);
         QVERIFY(server.tipOfTheDay() && server.tipOfTheDay()->isVisible());
         QCOMPARE(server.tipOfTheDay()->tips(), startupTips());
         HttpReply reply;
@@ -106,8 +106,8 @@ private slots:
         mainWindow_c window(m_pContext->settings());
         std::unique_ptr<serverListener_c> listener(createListener("settings-3.ini", *m_pContext, &window));
         QVERIFY(listener);
-        QCOMPARE(window.listenerCount(mainWindow_c::listenerKind_t::https), int(https));
-        QCOMPARE(window.listenerCount(mainWindow_c::listenerKind_t::http), int(!https));
+        QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::https), int(https));
+        QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::http), int(!https));
         QCOMPARE(listener->mapper()->isSecure(), https);
         const quint16 port = listener->listener()->serverPort();
         // Waiting for what must not come ends early.
