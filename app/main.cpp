@@ -1,7 +1,7 @@
 // The program's entry point: builds the server with its main window, or
 // without any window when started with --headless, runs the event loop, and
 // writes the configuration when the loop ends (window closed, SIGINT,
-// SIGTERM).
+// SIGTERM). With --check it only reports what a start would find.
 
 #include "RootRequestMapper.h"
 #include "appResources.h"
@@ -45,6 +45,8 @@ int main(int argc, char* argv[])
                      qPrintable(options.workingDirectory));
         return 1;
     }
+    if (options.check)
+        return startup_n::runCheck(stdout);
 
     const QString tlsWarning = startup_n::tlsWarningText();
     if (!tlsWarning.isEmpty()) {

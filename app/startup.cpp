@@ -1,7 +1,10 @@
 #include "startup.h"
 
+#include "startupCheck.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QSslSocket>
 
 #include <cstring>
@@ -11,6 +14,7 @@ namespace startup_n {
 
 namespace {
 const char* const kHeadlessOption = "headless";
+const char* const kCheckOption = "check";
 } // namespace
 
 QString versionText()
@@ -20,8 +24,14 @@ QString versionText()
 
 bool needsGuiApplication(int p_nArgc, char** p_ppArgv)
 {
-    const QByteArray headless = QByteArray("--") + kHeadlessOption;
-    const QByteArrayList withoutWindow{headless, "--help", "-h", "-?", "--help-all", "--version", "-v"};
+    const QByteArrayList withoutWindow{QByteArray("--") + kHeadlessOption,
+                                       QByteArray("--") + kCheckOption,
+                                       "--help",
+                                       "-h",
+                                       "-?",
+                                       "--help-all",
+                                       "--version",
+                                       "-v"};
     for (int i = 1; i < p_nArgc; ++i) {
         // Everything after "--" is a positional argument.
         if (std::strcmp(p_ppArgv[i], "--") == 0)
@@ -50,12 +60,20 @@ options_t parseCommandLine(const QCoreApplication& p_app)
     const QCommandLineOption directory(QStringList{QStringLiteral("w"), QStringLiteral("working-directory")},
                                        QStringLiteral("Use <folder> as working directory."),
                                        QStringLiteral("folder"));
+    const QCommandLineOption check(
+        QString::fromLatin1(kCheckOption),
+        QStringLiteral("Check the working directory without starting or writing anything: "
+                       "qxwebserver.cfg, the upload and download directories, each listener "
+                       "settings file with its certificate and key, and whether each port can "
+                       "be bound. One line per finding; exit code 1 when a start would fail."));
     parser.addOption(headless);
     parser.addOption(directory);
+    parser.addOption(check);
     parser.process(p_app);
 
     options_t options;
     options.workingDirectory = parser.value(directory);
+    options.check = parser.isSet(check);
     return options;
 }
 
@@ -68,6 +86,14 @@ QString tlsWarningText()
            QSslSocket::sslLibraryBuildVersionString() + QStringLiteral("'\nRuntime Lib '") + runtime +
            QStringLiteral("'\nSSL Support? ") +
            (QSslSocket::supportsSsl() ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+int runCheck(FILE* p_pOut)
+{
+    const QList<startupCheck_n::finding_t> findings = startupCheck_n::checkFolder(QDir::currentPath());
+    for (const startupCheck_n::finding_t& finding : findings)
+        std::fprintf(p_pOut, "%s\n", qPrintable(startupCheck_n::formatted(finding)));
+    return startupCheck_n::hasError(findings) ? 1 : 0;
 }
 
 int runEventLoop()

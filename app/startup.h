@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdio>
+
 class QCoreApplication;
 
 // The steps of the program's start and end that both ways of running it
@@ -12,15 +14,17 @@ namespace startup_n {
 QString versionText();
 
 // Whether the command line needs the GUI application object: not with
-// --headless, and not for --help or --version, which only print and so work
-// without a display. Looked at before the application object exists, since
-// that decides its kind.
+// --headless or --check, and not for --help or --version, which only print
+// and so work without a display. Looked at before the application object
+// exists, since that decides its kind.
 bool needsGuiApplication(int p_nArgc, char** p_ppArgv);
 
 struct options_t
 {
     // Where the configuration and listener files are; empty: where started.
     QString workingDirectory;
+    // --check: report what a start would find, then end (startupCheck_n).
+    bool check = false;
 };
 // Reads the command line of the application object. --help and --version
 // print their text and end the process, as does an unknown option (with
@@ -30,6 +34,10 @@ options_t parseCommandLine(const QCoreApplication& p_app);
 // The text of the "SSL Warning" for a host without a TLS runtime, empty
 // when the runtime is there.
 QString tlsWarningText();
+
+// Prints the findings of the start-up check of the working directory to
+// p_pOut, one line each; 1 when a start would fail somewhere, else 0.
+int runCheck(FILE* p_pOut);
 
 // Runs the event loop. An exception escaping it is logged ("EX" with its
 // message, or "OTHER EX") and gives -1.
