@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sessionRun.h"
+
 #include <QString>
 
 class QCoreApplication;
@@ -21,6 +23,8 @@ struct options_t
 {
     // Where the configuration and listener files are; empty: where started.
     QString workingDirectory;
+    // A test session run: --session, --report, --junit, --cycles, --timeout.
+    sessionRun_c::options_t session;
 };
 // Reads the command line of the application object. --help and --version
 // print their text and end the process, as does an unknown option (with
