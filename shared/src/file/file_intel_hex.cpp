@@ -89,23 +89,26 @@ quint8 fieldByte(const QByteArray& p_arrRecord, int p_nOffset)
     return (high < 0 || low < 0) ? 0 : quint8(high << 4 | low);
 }
 
-// Number of hex digits from character 1 up to the first other character.
-int leadingHexDigits(const char* p_pText, int p_nLength)
+// Length of the record proper: ':' and the hex digits after it, up to the
+// first other character.
+int recordTextLength(const char* p_pText, int p_nLength)
 {
     int n = 1;
     while (n < p_nLength && hexDigit(p_pText[n]) >= 0)
         ++n;
-    return n - 1;
+    return n;
 }
 
-// Record checks on raw text: ':' first, 2 * count + 11 hex digits, byte sum 0.
+// Record checks on raw text: ':' first, 2 * count + 11 characters of ':' and
+// hex digits (":00000001FF" is the shortest), byte sum 0.
 bool validRecord(const char* p_pText, int p_nLength)
 {
-    if (p_nLength < 1 || p_pText[0] != ':')
+    if (p_nLength < 3 || p_pText[0] != ':')
         return false;
-    const int digits = leadingHexDigits(p_pText, p_nLength);
-    if (digits < 11 || digits != 2 * hexByte(p_pText + 1) + 11)
+    const int length = recordTextLength(p_pText, p_nLength);
+    if (length < 11 || length != 2 * hexByte(p_pText + 1) + 11)
         return false;
+    const int digits = length - 1;
     quint32 sum = 0;
     for (int i = 1; i < digits; i += 2)
         sum += hexByte(p_pText + i);
@@ -556,11 +559,12 @@ bool FileIntelHex::isValidRecord(const QByteArray& p_arrRecord)
 
 bool FileIntelHex::appendChecksum(QByteArray& p_arrText)
 {
-    if (p_arrText.isEmpty() || p_arrText.at(0) != ':')
+    if (p_arrText.size() < 3 || p_arrText.at(0) != ':')
         return false;
-    const int digits = leadingHexDigits(p_arrText.constData(), p_arrText.size());
-    if (digits < 9 || digits != 2 * hexByte(p_arrText.constData() + 1) + 9)
+    const int length = recordTextLength(p_arrText.constData(), p_arrText.size());
+    if (length < 9 || length != 2 * hexByte(p_arrText.constData() + 1) + 9)
         return false;
+    const int digits = length - 1;
     quint32 sum = 0;
     for (int i = 1; i < digits; i += 2)
         sum += hexByte(p_arrText.constData() + i);

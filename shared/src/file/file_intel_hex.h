@@ -105,11 +105,12 @@ public:
     static QByteArray byteHex(quint8 p_nValue);
     static QByteArray wordHex(quint16 p_nValue);
 
-    // Starts with ':', holds exactly 2 * count + 11 hex digits up to the
-    // first other character, and its bytes sum to 0 modulo 256.
+    // Starts with ':', ':' and the hex digits up to the first other character
+    // are exactly 2 * count + 11 characters, and its bytes sum to 0 modulo 256.
     static bool isValidRecord(const QByteArray& p_arrRecord);
-    // p_arrText: ':' and 2 * count + 9 hex digits; appends the checksum. False
-    // (text untouched) on a wrong length.
+    // p_arrText: ':' and hex digits, 2 * count + 9 characters in all; cuts
+    // anything after them and appends the checksum. False (text untouched) on
+    // a wrong length.
     static bool appendChecksum(QByteArray& p_arrText);
 
     static bool isDataRecordType(quint32 p_nType);
