@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <boost/crc.hpp>
 #include <zlib.h>
 
 using namespace qxIff_n;
@@ -113,17 +114,25 @@ private slots:
         QCOMPARE(bytes.toHex(), QByteArray(expectedHex).replace(' ', ""));
     }
 
-    // CRC-16 check value, then CRC-32 against zlib.
+    // CRC-16 check value and Boost.CRC, CRC-32 against zlib and continued
+    // over a split; lengths around the eight-byte steps, odd start addresses.
     void checksums()
     {
         QCOMPARE(crc16("123456789", 9), quint16(0x4B37));
         QCOMPARE(crc16(QByteArray()), quint16(0xFFFF));
         QRandomGenerator random(20240521);
-        for (int length : {0, 1, 255, 4099}) {
-            QByteArray bytes(length, Qt::Uninitialized);
+        for (int length : {0, 1, 7, 8, 9, 17, 255, 4099}) {
+            QByteArray bytes(length + 1, Qt::Uninitialized);
             for (char& byte : bytes)
                 byte = char(random.bounded(256));
+            bytes.remove(0, 1);
+            boost::crc_optimal<16, 0x8005, 0xFFFF, 0, true, true> modbus;
+            modbus.process_bytes(bytes.constData(), std::size_t(bytes.size()));
+            QCOMPARE(crc16(bytes), quint16(modbus.checksum()));
             QCOMPARE(qxIff_n::crc32(bytes), zlibCrc32(bytes));
+            const int half = length / 2;
+            const quint32 running = qxIff_n::crc32(bytes.constData(), half, 0xFFFFFFFF, false);
+            QCOMPARE(qxIff_n::crc32(bytes.constData() + half, length - half, running, true), zlibCrc32(bytes));
         }
     }
 
