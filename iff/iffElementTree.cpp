@@ -44,7 +44,7 @@ struct treeBuilder_t : iffParserHandler_t
         // pointer stays valid however the lists grow.
         builder->open.append(builder->add(element));
         if (isDescribedForm(p_arrType)) {
-            if (!parseIff(p_arrPayload.mid(4), p_pHandler))
+            if (!parseIff(formContents(p_arrPayload), p_pHandler))
                 builder->complete = false;
         } else {
             QByteArray start = p_arrPayload.left(32);
