@@ -250,6 +250,12 @@ bool FileIntelHex::load(const QString& p_strPath)
         QX_FILE_ERROR(1);
         return false;
     }
+    // Each data byte takes two characters of text, so half the file size
+    // bounds the image. Reserving it up front spares the copies of growing;
+    // pages never written are never touched.
+    const std::size_t bound = std::size_t(std::min<qint64>(file.size() / 2, qint64(maxImageSize)));
+    image.reserve(bound);
+    occupied.reserve(bound);
     recordReader_t reader(file);
     quint64 segmentBase = 0;
     quint64 highestEnd = 0;
@@ -273,7 +279,6 @@ bool FileIntelHex::load(const QString& p_strPath)
     }
     const std::size_t size = haveData ? std::size_t(highestEnd - baseAddress) : 0;
     image.resize(size);
-    image.shrink_to_fit();
     occupied.resize(size);
     fileName = p_strPath;
     return true;
