@@ -1,6 +1,7 @@
 #include "file_device_text.h"
 
-#include <QTemporaryDir>
+#include "TempFolder.h"
+
 #include <QtTest>
 #include <zlib.h>
 
@@ -33,16 +34,7 @@ class tst_FileDeviceText : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-
-    QString write(const QString& p_strName, const QByteArray& p_arrText)
-    {
-        const QString path = m_dir.filePath(p_strName);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(p_arrText);
-        return path;
-    }
+    TempFolder m_dir;
 
 private slots:
     // Source files give the image field by field: texts by number, in source
@@ -77,7 +69,7 @@ private slots:
         QFETCH(int, highest);
 
         FileDeviceText text;
-        const QString path = write(name, source);
+        const QString path = m_dir.write(name, source);
         QVERIFY2(text.loadText(path), qPrintable(text.errorText));
         const QByteArray image = imageBytes(text);
 
@@ -133,8 +125,8 @@ private slots:
     void saveAndLoad()
     {
         FileDeviceText built;
-        QVERIFY(built.loadText(write(QStringLiteral("round.lst"), "1 0 \"eins\"\n5 0 \"f\xfcnf\"\n")));
-        const QString hexPath = m_dir.filePath(QStringLiteral("round.hex"));
+        QVERIFY(built.loadText(m_dir.write(QStringLiteral("round.lst"), "1 0 \"eins\"\n5 0 \"f\xfcnf\"\n")));
+        const QString hexPath = m_dir.path(QStringLiteral("round.hex"));
         QVERIFY(built.save(hexPath));
         QFile hexFile(hexPath);
         QVERIFY(hexFile.open(QIODevice::ReadOnly));

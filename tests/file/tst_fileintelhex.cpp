@@ -1,7 +1,8 @@
 #include "file_intel_hex.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
+#include "TempFolder.h"
+
 #include <QtTest>
 #include <sys/resource.h>
 #include <zlib.h>
@@ -53,16 +54,7 @@ class tst_FileIntelHex : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-
-    QString write(const QString& p_strName, const QByteArray& p_arrText)
-    {
-        const QString path = m_dir.filePath(p_strName);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(p_arrText);
-        return path;
-    }
+    TempFolder m_dir;
 
 private slots:
     void load_data()
@@ -109,7 +101,7 @@ private slots:
 
         FileIntelHex hex;
         hex.dataRecordType = recordType;
-        QCOMPARE(hex.load(write(QStringLiteral("load.hex"), text)), error == 0);
+        QCOMPARE(hex.load(m_dir.write(QStringLiteral("load.hex"), text)), error == 0);
         QCOMPARE(hex.errorCode, error);
         QCOMPARE(hex.baseAddress, base);
         QCOMPARE(imageBytes(hex).toHex(), image.toHex());
@@ -242,9 +234,9 @@ private slots:
         QFETCH(QByteArray, saved);
 
         FileIntelHex first;
-        QVERIFY(first.load(write(QStringLiteral("in.hex"), text)));
+        QVERIFY(first.load(m_dir.write(QStringLiteral("in.hex"), text)));
         first.bytesPerRecord = quint8(bytesPerRecord);
-        const QString out = m_dir.filePath(QStringLiteral("out.hex"));
+        const QString out = m_dir.path(QStringLiteral("out.hex"));
         QVERIFY(first.save(out));
         if (!saved.isEmpty()) {
             QFile file(out);

@@ -4,7 +4,8 @@
 #include "iffBytes.h"
 #include "iffFileBuilders.h"
 
-#include <QTemporaryDir>
+#include "TempFolder.h"
+
 #include <QtTest>
 #include <functional>
 #include <zlib.h>
@@ -53,16 +54,7 @@ class tst_IffBuilder : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-
-    QString write(const QString& p_strName, const QByteArray& p_arrBytes)
-    {
-        const QString path = m_dir.filePath(p_strName);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(p_arrBytes);
-        return path;
-    }
+    TempFolder m_dir;
 
 private slots:
     // No application object: the built-in creator name and the time stamp.
@@ -185,18 +177,18 @@ private slots:
     {
         QFETCH(builder_t, build);
         QFETCH(QStringList, expected);
-        const QString path = write(QStringLiteral("source.bin"), "abc");
+        const QString path = m_dir.write(QStringLiteral("source.bin"), "abc");
         for (QString& line : expected)
             line.replace(QLatin1String("%1"), bytesText(path.toLatin1()));
         QCOMPARE(describe(build(path)), expected);
         // A source that cannot be opened gives no forms.
         if (!expected.contains(QStringLiteral("FNAM raw data")))
-            QVERIFY(build(m_dir.filePath(QStringLiteral("missing.bin"))).isEmpty());
+            QVERIFY(build(m_dir.path(QStringLiteral("missing.bin"))).isEmpty());
     }
 
     void rs9110()
     {
-        const QString a = write(QStringLiteral("tadm"), "A");
+        const QString a = m_dir.write(QStringLiteral("tadm"), "A");
         const QList<iffForm_t> forms = buildRs9110Firmware(a, a, a);
         const QStringList lines = describe(forms);
         QCOMPARE(lines.mid(0, 5), QStringLiteral("FORM DESC|HIER DE\\x00\\x00\\x00\\x00Modul|"
@@ -217,14 +209,14 @@ private slots:
     // The language file packs the text image of its source as DATA.
     void languageFile()
     {
-        const QString path = write(QStringLiteral("texts.lst"), "1 0 \"eins\"\n");
+        const QString path = m_dir.write(QStringLiteral("texts.lst"), "1 0 \"eins\"\n");
         const QList<iffForm_t> forms = buildLanguageFile(path);
         QCOMPARE(forms.size(), 1);
         QFile image(path + QStringLiteral(".text.bin"));
         QVERIFY(image.open(QIODevice::ReadOnly));
         QCOMPARE(forms.first().findChunk("DATA").data, image.readAll());
         QString error;
-        QVERIFY(buildLanguageFile(write(QStringLiteral("bad.h"), "#define X 1 \"no marker\"\n"), &error).isEmpty());
+        QVERIFY(buildLanguageFile(m_dir.write(QStringLiteral("bad.h"), "#define X 1 \"no marker\"\n"), &error).isEmpty());
         QCOMPARE(error, QStringLiteral("(33): Das Format einer Datenzeile ist falsch."));
     }
 
@@ -232,9 +224,9 @@ private slots:
     // them; the block decrypts to that plaintext and carries its CRC-32.
     void bootloader()
     {
-        const QString low = write(QStringLiteral("bl_00001000.bin"), "\x01\x02\x03\x04");
-        const QString high = write(QStringLiteral("bl_00001008.BIN"), "\x05\x06");
-        const QString hcl = write(QStringLiteral("hcl.txt"), "# hardware\n  102026\t13\tG  \n\n91\t10\t1\n");
+        const QString low = m_dir.write(QStringLiteral("bl_00001000.bin"), "\x01\x02\x03\x04");
+        const QString high = m_dir.write(QStringLiteral("bl_00001008.BIN"), "\x05\x06");
+        const QString hcl = m_dir.write(QStringLiteral("hcl.txt"), "# hardware\n  102026\t13\tG  \n\n91\t10\t1\n");
         QString messages;
         std::srand(5);
         const QList<iffForm_t> forms = buildBootloader(QStringLiteral("BL 1.2"), hcl, {high, low}, {}, messages);
@@ -289,10 +281,10 @@ private slots:
         QFETCH(QString, image);
         QFETCH(QByteArray, hcl);
         QFETCH(QString, message);
-        const QString missing = m_dir.filePath(QStringLiteral("missing_00000000.bin"));
-        const QString imagePath = image.isEmpty() ? missing : write(image, "x");
-        const QString hclPath = hcl.isEmpty() ? m_dir.filePath(QStringLiteral("none.txt"))
-                                              : write(QStringLiteral("hcl.txt"), hcl);
+        const QString missing = m_dir.path(QStringLiteral("missing_00000000.bin"));
+        const QString imagePath = image.isEmpty() ? missing : m_dir.write(image, "x");
+        const QString hclPath = hcl.isEmpty() ? m_dir.path(QStringLiteral("none.txt"))
+                                              : m_dir.write(QStringLiteral("hcl.txt"), hcl);
         QString messages;
         buildBootloader(QStringLiteral("1"), hclPath, {imagePath}, {}, messages);
         QCOMPARE(messages, QString(message).replace(QLatin1String("%1"), missing).replace(QLatin1String("%2"), hclPath));
@@ -301,10 +293,10 @@ private slots:
     // Images far apart are refused instead of allocating the range.
     void bootloaderSpan()
     {
-        const QString a = write(QStringLiteral("a_00000000.bin"), "a");
-        const QString b = write(QStringLiteral("b_F0000000.bin"), "b");
+        const QString a = m_dir.write(QStringLiteral("a_00000000.bin"), "a");
+        const QString b = m_dir.write(QStringLiteral("b_F0000000.bin"), "b");
         QString messages;
-        buildBootloader(QStringLiteral("1"), write(QStringLiteral("hcl.txt"), ""), {a, b}, {}, messages);
+        buildBootloader(QStringLiteral("1"), m_dir.write(QStringLiteral("hcl.txt"), ""), {a, b}, {}, messages);
         QVERIFY(messages.startsWith(QStringLiteral("* Images span 4026531841 bytes")));
     }
 
@@ -312,15 +304,15 @@ private slots:
     // description's folder; unknown lines are kept.
     void descriptionFile()
     {
-        write(QStringLiteral("ul_00002000.bin"), "U");
-        write(QStringLiteral("bl_00001000.bin"), "B");
-        write(QStringLiteral("list.hcl"), "7\t10\ta\n");
-        const QString desc = write(QStringLiteral("boot.desc"), "VERSION: 3.0 \nHCL: list.hcl\nBIN-UL: ul_00002000.bin\n"
+        m_dir.write(QStringLiteral("ul_00002000.bin"), "U");
+        m_dir.write(QStringLiteral("bl_00001000.bin"), "B");
+        m_dir.write(QStringLiteral("list.hcl"), "7\t10\ta\n");
+        const QString desc = m_dir.write(QStringLiteral("boot.desc"), "VERSION: 3.0 \nHCL: list.hcl\nBIN-UL: ul_00002000.bin\n"
                                                                  "BIN-BL: bl_00001000.bin\nversion: 4\n\n");
         bootloaderDescription_t description;
         QVERIFY(readBootloaderDescription(desc, description));
         QCOMPARE(description.version, QStringLiteral("3.0"));
-        QCOMPARE(description.hclPath, m_dir.filePath(QStringLiteral("list.hcl")));
+        QCOMPARE(description.hclPath, m_dir.path(QStringLiteral("list.hcl")));
         QCOMPARE(description.unprocessedLines, QStringList{QStringLiteral("version: 4")});
         QString messages;
         const QList<iffForm_t> forms = buildBootloader(description.version, description.hclPath,
@@ -333,7 +325,7 @@ private slots:
                 indexes << chunk.data.mid(2, 6).toHex();
         }
         QCOMPARE(indexes, QStringList({QStringLiteral("b00700001000"), QStringLiteral("555200002000")}));
-        QVERIFY(!readBootloaderDescription(m_dir.filePath(QStringLiteral("none.desc")), description));
+        QVERIFY(!readBootloaderDescription(m_dir.path(QStringLiteral("none.desc")), description));
     }
 };
 

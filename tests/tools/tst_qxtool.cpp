@@ -4,7 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
+#include "TempFolder.h"
+
 #include <QtTest>
 
 namespace {
@@ -35,12 +36,6 @@ result_t run(const QStringList& p_listArgs, const QByteArray& p_arrKeyEnvironmen
     return result;
 }
 
-QByteArray readFile(const QString& p_strPath)
-{
-    QFile file(p_strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class tst_QxTool : public QObject
@@ -48,33 +43,23 @@ class tst_QxTool : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-
-    QString path(const QString& p_strName) const { return m_dir.filePath(p_strName); }
-
-    QString write(const QString& p_strName, const QByteArray& p_arrBytes)
-    {
-        QFile file(path(p_strName));
-        file.open(QIODevice::WriteOnly);
-        file.write(p_arrBytes);
-        return file.fileName();
-    }
+    TempFolder m_dir;
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        write(QStringLiteral("setup.cfg"), "abc");
-        write(QStringLiteral("texts.lst"), "1 0 \"eins\"\n2 0 \"zwei\"\n");
+        m_dir.write(QStringLiteral("setup.cfg"), "abc");
+        m_dir.write(QStringLiteral("texts.lst"), "1 0 \"eins\"\n2 0 \"zwei\"\n");
     }
 
     // Build, then read the result back: tree lines, JSON, extract.
     void buildInfoExtract()
     {
-        const QString out = path(QStringLiteral("setup.iff"));
+        const QString out = m_dir.path(QStringLiteral("setup.iff"));
         const result_t built =
             run({"iff", "build", "-o", out, "--creator", "CI", "--creator-version", "7", "setup",
-                 path(QStringLiteral("setup.cfg")), "--and", "language", path(QStringLiteral("texts.lst"))});
+                 m_dir.path(QStringLiteral("setup.cfg")), "--and", "language", m_dir.path(QStringLiteral("texts.lst"))});
         QCOMPARE(built.status, 0);
 
         const result_t info = run({"iff", "info", out});
@@ -92,29 +77,29 @@ private slots:
         QCOMPARE(content.at(1).toObject().value("id").toString(), QStringLiteral("DATA"));
         QCOMPARE(content.at(1).toObject().value("crc16").toInt(), 0x5749);
 
-        const QString data = path(QStringLiteral("data.bin"));
+        const QString data = m_dir.path(QStringLiteral("data.bin"));
         QCOMPARE(run({"iff", "extract", out, "FORM QXIF FORM QXF0 DATA", "-o", data}).status, 0);
         // Later chunks under the same key win: the language file's image.
-        QCOMPARE(readFile(data), readFile(path(QStringLiteral("texts.lst.text.bin"))));
+        QCOMPARE(TempFolder::read(data), TempFolder::read(m_dir.path(QStringLiteral("texts.lst.text.bin"))));
     }
 
     // The seed fixes the block salts: same seed, same bytes.
     void seededBuildRepeats()
     {
-        QStringList args{"iff", "build", "--seed", "0x2A", "firmware", path(QStringLiteral("setup.cfg"))};
-        QCOMPARE(run(QStringList(args) << "-o" << path(QStringLiteral("a.iff"))).status, 0);
-        QCOMPARE(run(QStringList(args) << "-o" << path(QStringLiteral("b.iff"))).status, 0);
+        QStringList args{"iff", "build", "--seed", "0x2A", "firmware", m_dir.path(QStringLiteral("setup.cfg"))};
+        QCOMPARE(run(QStringList(args) << "-o" << m_dir.path(QStringLiteral("a.iff"))).status, 0);
+        QCOMPARE(run(QStringList(args) << "-o" << m_dir.path(QStringLiteral("b.iff"))).status, 0);
         args[3] = QStringLiteral("43");
-        QCOMPARE(run(QStringList(args) << "-o" << path(QStringLiteral("c.iff"))).status, 0);
-        QCOMPARE(readFile(path(QStringLiteral("a.iff"))), readFile(path(QStringLiteral("b.iff"))));
-        QVERIFY(readFile(path(QStringLiteral("a.iff"))) != readFile(path(QStringLiteral("c.iff"))));
+        QCOMPARE(run(QStringList(args) << "-o" << m_dir.path(QStringLiteral("c.iff"))).status, 0);
+        QCOMPARE(TempFolder::read(m_dir.path(QStringLiteral("a.iff"))), TempFolder::read(m_dir.path(QStringLiteral("b.iff"))));
+        QVERIFY(TempFolder::read(m_dir.path(QStringLiteral("a.iff"))) != TempFolder::read(m_dir.path(QStringLiteral("c.iff"))));
     }
 
     void hexConvertRoundTrip()
     {
-        const QString in = write(QStringLiteral("in.hex"), ":020000040001F9\n:0400100001020304E2\n:04001800AABBCCDDD6\n"
+        const QString in = m_dir.write(QStringLiteral("in.hex"), ":020000040001F9\n:0400100001020304E2\n:04001800AABBCCDDD6\n"
                                                            ":0400000500010010E6\n:00000001FF\n");
-        const QString out = path(QStringLiteral("out.hex"));
+        const QString out = m_dir.path(QStringLiteral("out.hex"));
         QCOMPARE(run({"hex", "convert", in, out, "--bytes-per-record", "3"}).status, 0);
         const result_t before = run({"hex", "info", in});
         const result_t after = run({"hex", "info", out});
@@ -128,12 +113,12 @@ private slots:
 
     void textBuildAndCheck()
     {
-        const QString source = path(QStringLiteral("texts.lst"));
-        const QString hex = path(QStringLiteral("texts.hex"));
+        const QString source = m_dir.path(QStringLiteral("texts.lst"));
+        const QString hex = m_dir.path(QStringLiteral("texts.hex"));
         const result_t built = run({"text", "build", source, "--hex", hex});
         QCOMPARE(built.status, 0);
         QVERIFY(built.out.contains(QStringLiteral("highest: 2\ntext-bytes: 10\n")));
-        QCOMPARE(readFile(source + QStringLiteral(".text.bin")).size(), 0x38 + 6 + 10);
+        QCOMPARE(TempFolder::read(source + QStringLiteral(".text.bin")).size(), 0x38 + 6 + 10);
         const result_t checked = run({"text", "check", hex});
         QCOMPARE(checked.status, 0);
         QVERIFY(built.out.endsWith(checked.out));
@@ -210,11 +195,11 @@ private slots:
         QFETCH(QStringList, item);
         QFETCH(int, status);
         QFETCH(QString, error);
-        const QString hcl = write(QStringLiteral("hcl.txt"), "1\t10\tA\n");
-        const QString image = write(QStringLiteral("boot-00001000.bin"), "x");
+        const QString hcl = m_dir.write(QStringLiteral("hcl.txt"), "1\t10\tA\n");
+        const QString image = m_dir.write(QStringLiteral("boot-00001000.bin"), "x");
         item.replaceInStrings(QStringLiteral("HCL"), hcl).replaceInStrings(QStringLiteral("IMAGE"), image);
-        const QString out = path(QStringLiteral("failed.iff"));
-        const result_t result = run(QStringList{"iff", "build", "-o", out, "setup", path(QStringLiteral("setup.cfg")), "--and"} + item);
+        const QString out = m_dir.path(QStringLiteral("failed.iff"));
+        const result_t result = run(QStringList{"iff", "build", "-o", out, "setup", m_dir.path(QStringLiteral("setup.cfg")), "--and"} + item);
         QCOMPARE(result.status, status);
         QVERIFY2(result.err.contains(error), qPrintable(result.err));
         QVERIFY(!QFile::exists(out));
