@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <openssl/evp.h>
 
@@ -36,6 +37,9 @@ using cipherContext_t = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX
 // Pieces small enough to stay in the cache between the checksum and the
 // cipher, so the plaintext is read from memory once.
 constexpr int cipherPiece = 64 * 1024;
+// From this size on the checksum runs in a thread of its own beside the
+// cipher (CBC encryption cannot be split, the checksum can run beside it).
+constexpr int parallelChecksumSize = 1024 * 1024;
 
 // One AES-256-CBC pass with a zero IV and PKCS#7 padding in either direction,
 // appending to p_arrOutput. With p_pCrc32 the CRC-32 of the input is
@@ -57,11 +61,16 @@ bool runCipher(bool p_bEncrypt, const QByteArray& p_arrInput, const QByteArray& 
     p_arrOutput.resize(start + p_arrInput.size() + 16);
     auto* out = reinterpret_cast<unsigned char*>(p_arrOutput.data()) + start;
     const auto* in = reinterpret_cast<const unsigned char*>(p_arrInput.constData());
+    const bool parallel = p_pCrc32 && p_arrInput.size() >= parallelChecksumSize;
+    // The future's destructor waits for the thread on every way out.
+    std::future<quint32> parallelCrc;
+    if (parallel)
+        parallelCrc = std::async(std::launch::async, [&p_arrInput] { return crc32(p_arrInput); });
     quint32 crc = 0xFFFFFFFF;
     int written = 0;
     for (int offset = 0; offset < p_arrInput.size(); offset += cipherPiece) {
         const int length = std::min(cipherPiece, p_arrInput.size() - offset);
-        if (p_pCrc32)
+        if (p_pCrc32 && !parallel)
             crc = crc32(p_arrInput.constData() + offset, length, crc, false);
         int pieceLength = 0;
         if (EVP_CipherUpdate(context.get(), out + written, &pieceLength, in + offset, length) != 1) {
@@ -77,7 +86,7 @@ bool runCipher(bool p_bEncrypt, const QByteArray& p_arrInput, const QByteArray& 
     }
     p_arrOutput.resize(start + written + finalLength);
     if (p_pCrc32)
-        *p_pCrc32 = ~crc;
+        *p_pCrc32 = parallel ? parallelCrc.get() : ~crc;
     return true;
 }
 

@@ -139,14 +139,21 @@ private slots:
     // The block header, then the ciphertext: 32 bytes get a whole block of padding.
     void encryptedChunk()
     {
-        for (int length : {32, 33}) {
-            const QByteArray plaintext = QByteArray("abcdefghijklmnopqrstuvwxyz0123456789").left(length);
+        // Short blocks, then blocks whose checksum runs beside the cipher,
+        // around the size of one cipher piece.
+        QByteArray large(1024 * 1024 + 65536 + 3, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        for (char& byte : large)
+            byte = char(random.bounded(256));
+        const QByteArray alphabet("abcdefghijklmnopqrstuvwxyz0123456789");
+        for (const QByteArray& plaintext : {alphabet.left(32), alphabet.left(33), large.left(1024 * 1024), large}) {
+            const int length = plaintext.size();
             const iffChunk_t chunk = makeEncryptedChunk(0xB007, 0x208000, plaintext, 0xDEADBEEF);
             QByteArray header = QByteArray::fromHex("0001b00700208000");
             appendUInt32(header, quint32(0x208000 + length - 1));
             appendUInt32(header, zlibCrc32(plaintext));
             QCOMPARE(chunk.id + chunk.data.left(20).toHex(), "DATE" + header.toHex() + "deadbeef");
-            QCOMPARE(chunk.data.size(), encryptedBlockHeaderLength + 48);
+            QCOMPARE(chunk.data.size(), encryptedBlockHeaderLength + (length / 16 + 1) * 16);
             QCOMPARE(decryptBlock(chunk.data.mid(encryptedBlockHeaderLength), makeBlockKey(0xDEADBEEF)),
                      plaintext);
         }
