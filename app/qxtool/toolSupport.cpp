@@ -138,9 +138,6 @@ QString communicationKey(const arguments_t& p_args)
     return QString::fromLocal8Bit(line.c_str());
 }
 
-} // namespace qxTool_n
-
-namespace qxTool_n {
 
 int dispatch(const QString& p_strGroup, const QStringList& p_listArgs, const char* p_pHelp,
              std::initializer_list<subcommand_t> p_commands)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 // Shared pieces of the qxtool commands: exit statuses, argument splitting,
 // numbers, output.
 namespace qxTool_n {
@@ -57,9 +59,6 @@ bool writeWhole(const QString& p_strPath, const QByteArray& p_arrData);
 // terminal without echo (or read as one line from a redirected input).
 QString communicationKey(const arguments_t& p_args);
 
-} // namespace qxTool_n
-
-namespace qxTool_n {
 
 using command_t = int (*)(const QStringList&);
 struct subcommand_t
