@@ -43,8 +43,7 @@ public:
     using chooser_t = std::function<QString(const browse_t&)>;
 
     // Fills every field from p_settings, which must outlive the dialog.
-    explicit configDialog_c(QWidget* p_pParent = nullptr,
-                            appSettings_c& p_settings = appSettings_c::instance());
+    configDialog_c(QWidget* p_pParent, appSettings_c& p_settings);
 
     // Replaces the file dialogs behind the browse buttons.
     void setChooser(const chooser_t& p_fnChooser);

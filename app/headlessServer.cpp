@@ -1,18 +1,27 @@
 #include "headlessServer.h"
 
 #include "HttpListener.h"
-#include "headlessHook.h"
 #include "requestConsole.h"
+#include "serverContext.h"
 #include "serverListener.h"
+#include "serviceHook.h"
 #include "uploadRetention.h"
 
-headlessServer_c::headlessServer_c(FILE* p_pConsole, QObject* p_pParent)
-    : QObject(p_pParent), m_pConsole(new requestConsole_c(p_pConsole, this)),
-      m_pHook(new headlessHook_c(appSettings_c::instance(), this)),
-      m_pRetention(new uploadRetention_c(appSettings_c::instance(), this))
+headlessServer_c::headlessServer_c(serverContext_c& p_context, FILE* p_pConsole, QObject* p_pParent)
+    : QObject(p_pParent), m_context(p_context), m_set(p_context),
+      m_pConsole(new requestConsole_c(p_pConsole, this)), m_pHook(new serviceHook_c(p_context, 0, this)),
+      m_pRetention(new uploadRetention_c(p_context.settings(), this))
 {
+    // Parked one-shot rows go back into the settings at once, so the
+    // configuration written at the end keeps them parked.
+    commandPlan_c& plan = m_context.plan();
+    plan.setRows(m_context.settings().cmdTable());
+    connect(
+        &plan, &commandPlan_c::oneShotRowsParked, this,
+        [this](const QVector<int>&) { m_context.settings().setCmdTable(m_context.plan().rows()); },
+        Qt::DirectConnection);
     m_set.createListeners([this](const QString& p_strFileName) {
-        serverListener_c* listener = serverListener_c::create(p_strFileName);
+        serverListener_c* listener = serverListener_c::create(p_strFileName, m_context);
         if (listener)
             addListener(listener);
         return listener;
@@ -20,6 +29,7 @@ headlessServer_c::headlessServer_c(FILE* p_pConsole, QObject* p_pParent)
     if (m_set.listeners().isEmpty())
         m_pConsole->write(
             QStringLiteral("No listener settings file (settings-0.ini ... settings-9.ini) found"));
+    m_set.routeServiceHook(m_pHook);
     m_set.openRecordsFile();
     m_pRetention->start();
 }
@@ -37,8 +47,6 @@ void headlessServer_c::shutdown()
 void headlessServer_c::addListener(serverListener_c* p_pListener)
 {
     RootRequestMapper* mapper = p_pListener->mapper();
-    connect(mapper, &RootRequestMapper::serviceHook, m_pHook, &headlessHook_c::slot_service_hook,
-            Qt::DirectConnection);
     connect(mapper, &RootRequestMapper::requestProcessed, m_pConsole, &requestConsole_c::slotRequestProcessed,
             Qt::QueuedConnection);
 

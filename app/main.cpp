@@ -5,11 +5,11 @@
 
 #include "RootRequestMapper.h"
 #include "appResources.h"
-#include "appSettings.h"
 #include "commandTable.h"
 #include "configFile.h"
 #include "headlessServer.h"
 #include "iffCrc.h"
+#include "serverContext.h"
 #include "shutdownSignals.h"
 #include "startup.h"
 #include "windowServer.h"
@@ -55,7 +55,8 @@ int main(int argc, char* argv[])
     }
 
     commandTable_n::initCommandCatalogue();
-    readConfiguration(configFileName());
+    serverContext_c context;
+    readConfiguration(configFileName(), context.settings());
     QCoreApplication::setApplicationName(QStringLiteral("QXWebServer"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quarnex"));
     RootRequestMapper::registerMetaTypes();
@@ -63,16 +64,16 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     if (headless) {
-        headlessServer_c server(stdout);
+        headlessServer_c server(context, stdout);
         exitCode = startup_n::runEventLoop();
         server.shutdown();
-        writeConfiguration(configFileName());
+        writeConfiguration(configFileName(), context.settings());
     } else {
-        windowServer_c server;
+        windowServer_c server(context);
         exitCode = startup_n::runEventLoop();
         server.shutdown();
         server.storePlanningRows();
-        writeConfiguration(configFileName());
+        writeConfiguration(configFileName(), context.settings());
     }
     return exitCode;
 }

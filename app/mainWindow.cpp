@@ -1,121 +1,53 @@
 #include "mainWindow.h"
 
-#include "HttpListener.h"
-#include "HttpSettings.h"
-#include "RootRequestMapper.h"
+#include "aboutDialog.h"
 #include "appResources.h"
-#include "commandTable.h"
 #include "configDialog.h"
-#include "iffParser.h"
-#include "iffTree.h"
 #include "planningTable.h"
 #include "requestList.h"
-#include "requestLog.h"
-#include "requestLogFile.h"
-#include "requestReportQueue.h"
-#include "tipOfTheDay.h"
+#include "requestLogView.h"
 #include "uploadRetention.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QDebug>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QGroupBox>
-#include <QHBoxLayout>
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSplitter>
-#include <QSslConfiguration>
-#include <QSslEllipticCurve>
-#include <QSslSocket>
 #include <QStatusBar>
 #include <QStyle>
-#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
-#include <QVBoxLayout>
 
-#include <algorithm>
-
-namespace {
-
-using column_t = requestList_c::column_t;
-
-// Time one turn of the event loop may spend on waiting reports before the
-// window repaints and handles input again.
-const qint64 s_nReportBudgetMs = 50;
-// Marks the URL column text of a received file, which a request report does
-// not replace.
-const int s_nFileTextRole = Qt::UserRole + 2;
-
-const QString s_strSsl = QStringLiteral(" SSL");
-const QString s_strUnknownOrigin = QStringLiteral(" ???");
-
-} // namespace
-
-mainWindow_c::mainWindow_c(QWidget* p_pParent, appSettings_c& p_settings)
+mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     : QMainWindow(p_pParent), m_settings(p_settings)
 {
     initAppResources();
     setWindowTitle(QStringLiteral("QXWebServer"));
 
-    m_pRequestList = new requestList_c(nullptr, m_settings);
-    m_pRequestList->setObjectName(QStringLiteral("requestList"));
-    connect(m_pRequestList, &QWidget::customContextMenuRequested, this,
-            &mainWindow_c::slotRequestCustomContextMenuRequested);
+    m_pRequestLog = new requestLogView_c(m_settings, this);
 
     m_pPlanningTable = new planningTable_c;
     m_pPlanningTable->setObjectName(QStringLiteral("planningTable"));
 
     auto* splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(m_pRequestList);
+    splitter->addWidget(m_pRequestLog->requestList());
     splitter->addWidget(m_pPlanningTable);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
     setCentralWidget(splitter);
 
     createToolBar();
-    m_pNotShownLabel = new QLabel;
-    m_pNotShownLabel->setObjectName(QStringLiteral("notShown"));
-    m_pNotShownLabel->setToolTip(
-        QStringLiteral("Reports of jobs that had left the request view (entry limit) "
-                       "before the window could show them"));
-    m_pNotShownLabel->hide();
-    statusBar()->addWidget(m_pNotShownLabel);
+    statusBar()->addWidget(m_pRequestLog->notShownLabel());
+    // Through m_fnMessage as it is when a warning comes, so that
+    // setMessenger() reaches the bar too.
+    m_pListenerBar = new listenerBar_c(
+        statusBar(),
+        [this](QMessageBox::Icon p_eIcon, const QString& p_strTitle, const QString& p_strText) {
+            m_fnMessage(p_eIcon, p_strTitle, p_strText);
+        },
+        this);
 
-    m_pQueue = new requestReportQueue_c(this);
-    connect(m_pQueue, &requestReportQueue_c::reportsWaiting, this, &mainWindow_c::slotApplyWaitingReports);
-    // The service hook emits these in worker threads: straight into the queue.
-    connect(
-        this, &mainWindow_c::apply_ssl_client_certificates_async, m_pQueue,
-        [this](int p_nReqId, const QSslCertificate& p_cert) { reportClientCertificate(p_nReqId, p_cert); },
-        Qt::DirectConnection);
-    connect(
-        this, &mainWindow_c::apply_header_fields_async, m_pQueue,
-        [this](int p_nReqId, const vecParameter_t& p_headers) { reportHeaderFields(p_nReqId, p_headers); },
-        Qt::DirectConnection);
-    connect(
-        this, &mainWindow_c::web_job_processed_async, m_pQueue,
-        [this](int p_nReqId) { reportJobProcessed(p_nReqId); }, Qt::DirectConnection);
-
-    m_fnAskPort = [this](int p_nCurrentPort) -> std::optional<int> {
-        bool accepted = false;
-        const int port =
-            QInputDialog::getInt(this, QStringLiteral("HTTP Server Port"), QStringLiteral("Port"),
-                                 p_nCurrentPort, 1024, 65535, 1, &accepted);
-        return accepted ? std::optional<int>(port) : std::nullopt;
-    };
     m_fnAskHint = [this]() {
         return QInputDialog::getText(this, QStringLiteral("Protect UI from closing"),
                                      QStringLiteral("Enter hint why this server should not be closed"));
@@ -146,9 +78,9 @@ void mainWindow_c::createToolBar()
         &QAction::triggered, this, &mainWindow_c::slotConfigure);
     bar->addSeparator();
     connect(bar->addAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder), QStringLiteral("Add Row")),
-            &QAction::triggered, this, &mainWindow_c::slotTableAddRow);
+            &QAction::triggered, m_pPlanningTable, [this]() { m_pPlanningTable->appendRow(); });
     connect(bar->addAction(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Remove Row")),
-            &QAction::triggered, this, &mainWindow_c::slotTableRemoveRow);
+            &QAction::triggered, m_pPlanningTable, &planningTable_c::removeSelectedRows);
 
     // The IFF tools plug in here; until then their entries stay disabled.
     auto* iffMenu = new QMenu(this);
@@ -171,560 +103,7 @@ void mainWindow_c::createToolBar()
             &QAction::triggered, this, &mainWindow_c::slotInfo);
 }
 
-// Listeners -----------------------------------------------------------------
-
-QLabel* mainWindow_c::addHttpListener(HttpListener* p_pListener, HttpSettings* p_pSettings)
-{
-    return addListener(listenerKind_t::http, p_pListener, p_pSettings);
-}
-
-QLabel* mainWindow_c::addHttpsListener(HttpListener* p_pListener, HttpSettings* p_pSettings)
-{
-    return addListener(listenerKind_t::https, p_pListener, p_pSettings);
-}
-
-QLabel* mainWindow_c::addListener(listenerKind_t p_eKind, HttpListener* p_pListener,
-                                  HttpSettings* p_pSettings)
-{
-    const bool https = p_eKind == listenerKind_t::https;
-    const QString index = QString::number(listeners(p_eKind).size());
-    auto* status = new QLabel(QStringLiteral("?"));
-    auto* button = new QPushButton;
-    button->setObjectName(index);
-    if (https) {
-        auto* menu = new QMenu(button);
-        QAction* change =
-            menu->addAction(QStringLiteral("Change port"), this, &mainWindow_c::slotSelectHttpsPort);
-        change->setObjectName(index);
-        QAction* show = menu->addAction(QStringLiteral("Show Certificate"), this,
-                                        &mainWindow_c::slotShowHttpsCertificate);
-        show->setObjectName(index);
-        button->setMenu(menu);
-    } else {
-        connect(button, &QPushButton::clicked, this, &mainWindow_c::slotSelectHttpPort);
-    }
-    statusBar()->addPermanentWidget(new QLabel(https ? QStringLiteral("HTTPS") : QStringLiteral("HTTP")));
-    statusBar()->addPermanentWidget(status);
-    statusBar()->addPermanentWidget(button);
-
-    listeners(p_eKind).append(listener_t{p_pListener, p_pSettings, button});
-    updatePortButton(listeners(p_eKind).last());
-    return status;
-}
-
-QList<mainWindow_c::listener_t>& mainWindow_c::listeners(listenerKind_t p_eKind)
-{
-    return p_eKind == listenerKind_t::https ? m_httpsListeners : m_httpListeners;
-}
-
-const QList<mainWindow_c::listener_t>& mainWindow_c::listeners(listenerKind_t p_eKind) const
-{
-    return p_eKind == listenerKind_t::https ? m_httpsListeners : m_httpListeners;
-}
-
-int mainWindow_c::listenerCount(listenerKind_t p_eKind) const
-{
-    return listeners(p_eKind).size();
-}
-
-QPushButton* mainWindow_c::portButton(listenerKind_t p_eKind, int p_nIndex) const
-{
-    const QList<listener_t>& list = listeners(p_eKind);
-    return p_nIndex >= 0 && p_nIndex < list.size() ? list.at(p_nIndex).button : nullptr;
-}
-
-void mainWindow_c::updatePortButton(const listener_t& p_listener)
-{
-    p_listener.button->setText(p_listener.listener->isListening()
-                                   ? QString::number(p_listener.listener->serverPort())
-                                   : QStringLiteral("Error"));
-}
-
-bool mainWindow_c::moveListener(listenerKind_t p_eKind, int p_nIndex, int p_nPort)
-{
-    if (!portButton(p_eKind, p_nIndex))
-        return false;
-    const listener_t& entry = listeners(p_eKind).at(p_nIndex);
-    entry.listener->close();
-    entry.settings->setValue(QStringLiteral("port"), p_nPort);
-    entry.listener->listen();
-    updatePortButton(entry);
-    return entry.listener->isListening();
-}
-
-int mainWindow_c::listenerIndexOf(listenerKind_t p_eKind, QObject* p_pSender) const
-{
-    if (!p_pSender)
-        return -1;
-    bool isNumber = false;
-    const int index = p_pSender->objectName().toInt(&isNumber);
-    return isNumber && index >= 0 && index < listeners(p_eKind).size() ? index : -1;
-}
-
-void mainWindow_c::showInvalidIndex(int p_nIndex)
-{
-    m_fnMessage(QMessageBox::Warning, QStringLiteral("Invalid listener index"),
-                QStringLiteral("Index %1 for accessing the listener is invalid").arg(p_nIndex));
-}
-
-void mainWindow_c::selectPort(listenerKind_t p_eKind, int p_nIndex)
-{
-    const listener_t& entry = listeners(p_eKind).at(p_nIndex);
-    const int current = entry.listener->isListening() ? entry.listener->serverPort()
-                                                      : entry.settings->value(QStringLiteral("port")).toInt();
-    const std::optional<int> port = m_fnAskPort(current);
-    if (port)
-        moveListener(p_eKind, p_nIndex, *port);
-}
-
-void mainWindow_c::slotSelectHttpPort()
-{
-    QObject* source = sender();
-    if (!qobject_cast<QPushButton*>(source)) {
-        m_fnMessage(QMessageBox::Warning, QStringLiteral("Incompatible signal source"),
-                    QStringLiteral("The originator of the call to slotSelectHttpPort() is invalid"));
-        return;
-    }
-    const int index = listenerIndexOf(listenerKind_t::http, source);
-    if (index < 0) {
-        showInvalidIndex(source->objectName().toInt());
-        return;
-    }
-    selectPort(listenerKind_t::http, index);
-}
-
-void mainWindow_c::slotSelectHttpsPort()
-{
-    QObject* source = sender();
-    const bool fromControl = qobject_cast<QPushButton*>(source) || qobject_cast<QAction*>(source);
-    const int index = fromControl ? listenerIndexOf(listenerKind_t::https, source) : -1;
-    if (index < 0) {
-        showInvalidIndex(fromControl ? source->objectName().toInt() : -1);
-        return;
-    }
-    selectPort(listenerKind_t::https, index);
-}
-
-void mainWindow_c::slotShowHttpsCertificate()
-{
-    QObject* source = sender();
-    const int index = listenerIndexOf(listenerKind_t::https, source);
-    if (index < 0) {
-        showInvalidIndex(source ? source->objectName().toInt() : -1);
-        return;
-    }
-    // Relative names are resolved where the connection pool finds them.
-    const HttpSettings* settings = m_httpsListeners.at(index).settings;
-    const QString name = settings->value(QStringLiteral("sslCertFile")).toString();
-    const QString path = QFileInfo(settings->fileName()).dir().filePath(name);
-
-    auto* view = new QPlainTextEdit(certificateText(path), this);
-    view->setWindowFlags(Qt::Window);
-    view->setAttribute(Qt::WA_DeleteOnClose);
-    view->setReadOnly(true);
-    view->setWindowTitle(QStringLiteral("HTTPS Certificate (%1)").arg(name));
-    view->resize(600, 800);
-    view->show();
-}
-
-QString mainWindow_c::certificateText(const QString& p_strFileName)
-{
-    QFile file(p_strFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Failed to open file ") + p_strFileName;
-    const QSslCertificate certificate(file.readAll(), QSsl::Pem);
-    QString text;
-    if (certificate.isNull()) {
-        text = QStringLiteral("Certificate\n\n") + p_strFileName +
-               QStringLiteral("\n\nis NULL when converted to a QSslCertificate.\n\n");
-    } else {
-        text = certificate.toText();
-        if (text.isEmpty())
-            text = QStringLiteral("Certificate\n\n") + p_strFileName +
-                   QStringLiteral("\n\ndoes not convert to a string.");
-    }
-    text += QStringLiteral("\n\nSupported elliptic curves:\n");
-    const QVector<QSslEllipticCurve> curves = QSslConfiguration::supportedEllipticCurves();
-    for (const QSslEllipticCurve& curve : curves)
-        text += curve.longName() + QLatin1Char('\n');
-    return text;
-}
-
-// Request log -----------------------------------------------------------------
-
-mainWindow_c::origin_t mainWindow_c::originOf(QObject* p_pSender)
-{
-    const RootRequestMapper* mapper = qobject_cast<RootRequestMapper*>(p_pSender);
-    if (!mapper)
-        return origin_t::unknown;
-    return mapper->isSecure() ? origin_t::https : origin_t::http;
-}
-
-void mainWindow_c::connectMapper(RootRequestMapper* p_pMapper)
-{
-    // The lambdas run in the worker threads, straight into the report queue.
-    connect(
-        p_pMapper, &RootRequestMapper::requestProcessed, m_pQueue,
-        [this, p_pMapper](int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
-                          int p_nStatus, const QVariant& p_data) {
-            reportRequestProcessed(originOf(p_pMapper), p_nId, p_host, p_received, p_nMs, p_nStatus, p_data);
-        },
-        Qt::DirectConnection);
-    connect(
-        p_pMapper, &RootRequestMapper::bodyContent, m_pQueue,
-        [this](int p_nId, const QByteArray& p_arrBody, int p_nMode) {
-            reportBodyContent(p_nId, p_arrBody, p_nMode);
-        },
-        Qt::DirectConnection);
-    connect(
-        p_pMapper, &RootRequestMapper::receivedDataset, m_pQueue,
-        [this](int p_nId, const vecParameter_t& p_parameter) { reportReceivedDataset(p_nId, p_parameter); },
-        Qt::DirectConnection);
-    // Checksum mismatches mark their entries.
-    connect(
-        p_pMapper, &RootRequestMapper::sendNotification, m_pQueue,
-        [this](int p_nId, int p_nReason, const QString& p_strNote) {
-            reportNotification(p_nId, p_nReason, p_strNote);
-        },
-        Qt::DirectConnection);
-}
-
-void mainWindow_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs,
-                                        int p_nStatus, QVariant p_data)
-{
-    applyRequestProcessed(originOf(sender()), saving_t::saveNow, p_nId, p_host, p_received, p_nMs, p_nStatus,
-                          p_data);
-}
-
-mainWindow_c::saving_t mainWindow_c::saveRequest(const QString& p_strPattern, const QDateTime& p_received,
-                                                const QHostAddress& p_host, const QVariant& p_data)
-{
-    return requestLogFile_n::appendLine(p_strPattern, p_received, requestLogFile_n::hostText(p_host),
-                                        requestLog_n::requestText(p_data).toUtf8())
-               ? saving_t::saved
-               : saving_t::saveFailed;
-}
-
-void mainWindow_c::applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSaving, int p_nId,
-                                         const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
-                                         int p_nStatus, const QVariant& p_data)
-{
-    using namespace requestLog_n;
-    const appSettings_c::values_t settings = m_settings.values();
-    const QString host = requestLogFile_n::hostText(p_host);
-    const QString request = requestText(p_data);
-    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
-
-    if (isLineList(p_data)) {
-        const QStringList all = lines(p_data);
-        QTreeWidgetItem* in = requestList_c::addRow(entry, {QStringLiteral("In")});
-        for (int n = 1; n < all.size(); ++n) {
-            const QString& line = all.at(n);
-            const int colon = line.indexOf(QLatin1Char(':'));
-            requestList_c::addRow(in, {QString(), QString(), QString::number(n),
-                                       colon < 0 ? line : line.left(colon),
-                                       colon < 0 ? QString() : line.mid(colon + 1)});
-        }
-    }
-
-    if (p_eOrigin == origin_t::unknown) {
-        if (!entry->text(column_t::columnJob).contains(QLatin1String("???")))
-            entry->setText(column_t::columnJob, entry->text(column_t::columnJob) + s_strUnknownOrigin);
-        entry->setBackground(column_t::columnJob, QColor(Qt::red));
-    } else if (p_eOrigin == origin_t::https) {
-        requestList_c::markOnce(entry, s_strSsl);
-        entry->setBackground(column_t::columnJob, QColor(Qt::yellow));
-    }
-
-    if (p_eSaving == saving_t::saveNow && settings.saveIncomingReq != 0)
-        p_eSaving = saveRequest(settings.saveIncomingReqFilename, p_received, p_host, p_data);
-    if (p_eSaving == saving_t::saveFailed)
-        entry->setIcon(column_t::columnJob, style()->standardIcon(QStyle::SP_MessageBoxWarning));
-
-    entry->setText(column_t::columnHost, host);
-    entry->setText(column_t::columnWhen, p_received.toString(QStringLiteral("hh:mm:ss.zzz")));
-    entry->setText(column_t::columnTime,
-                   timeColumnText(transferDelay(request, settings.saveDeviceDtColumn, p_received), p_nMs));
-    entry->setText(column_t::columnStatus, QString::number(p_nStatus));
-    if (!request.isEmpty())
-        setUrlColumn(entry, request);
-    const QString iffFile = iffSourceFile(request);
-    if (!iffFile.isEmpty())
-        entry->setData(column_t::columnWhen, requestList_c::iffFileRole, iffFile);
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::setUrlColumn(QTreeWidgetItem* p_pEntry, const QString& p_strRequest)
-{
-    // A received file's description stays; the request is still at hand.
-    if (p_pEntry->data(column_t::columnUrl, s_nFileTextRole).toBool()) {
-        p_pEntry->setToolTip(column_t::columnUrl, p_strRequest);
-        return;
-    }
-    if (requestLog_n::isDrawnAsUrl(p_strRequest)) {
-        p_pEntry->setText(column_t::columnUrl, QString());
-        p_pEntry->setData(column_t::columnUrl, Qt::UserRole, p_strRequest);
-    } else {
-        p_pEntry->setData(column_t::columnUrl, Qt::UserRole, QVariant());
-        p_pEntry->setText(column_t::columnUrl, p_strRequest);
-    }
-}
-
-void mainWindow_c::slotBodyContent(int p_nId, QByteArray p_arrBody, int p_nMode)
-{
-    QTreeWidgetItem* out =
-        requestList_c::labelledChild(m_pRequestList->findOrCreateEntry(p_nId), QStringLiteral("Out"));
-    requestList_c::addRow(out, {QString(), QString(), QString::number(p_nMode), QStringLiteral("ANSWER"),
-                                QStringLiteral("BODY"), requestLog_n::escapedBody(p_arrBody)});
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
-{
-    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
-    int number = 0;
-    for (const auto& pair : p_parameter) {
-        requestList_c::addRow(
-            entry,
-            {QString(), QStringLiteral("%1: %2").arg(++number).arg(requestLog_n::textUpToZero(pair.first)),
-             requestLog_n::textUpToZero(pair.second)});
-    }
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::slotApplyHeaderFields(int p_nReqId, vecParameter_t p_headers)
-{
-    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nReqId);
-    QTreeWidgetItem* header = requestList_c::addRow(entry, {QStringLiteral("Header")});
-    QStringList toolTip;
-    for (const auto& field : p_headers) {
-        const QString name = requestLog_n::textUpToZero(field.first);
-        const QString value = requestLog_n::textUpToZero(field.second);
-        requestList_c::addRow(header, {QString(), QString(), name, value});
-        toolTip << name + QStringLiteral(": ") + value;
-    }
-    entry->setToolTip(column_t::columnHost, toolTip.join(QLatin1Char('\n')).trimmed());
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote)
-{
-    qDebug() << "NOTIFICATION RECEIVED" << p_nId << p_nReason << p_strNote;
-    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
-    requestList_c::markOnce(entry, QStringLiteral(" WARNING"));
-    entry->setToolTip(column_t::columnJob, p_strNote);
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::slotApplySslClientCertificates(int p_nReqId, QSslCertificate p_clientCert)
-{
-    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nReqId);
-    requestList_c::markOnce(entry, QStringLiteral(" ClntCert"));
-    entry->setToolTip(column_t::columnJob, p_clientCert.toText());
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::slot_receive_file(QHostAddress p_peer, int p_nId, QString p_strSourceFn,
-                                     QString p_strDestFn)
-{
-    Q_UNUSED(p_peer);
-    qDebug() << "slot_receive_file( id =" << p_nId << ")";
-    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
-    QFile file(p_strDestFn);
-    QString text;
-    if (file.open(QIODevice::ReadOnly)) {
-        text = QStringLiteral("%1 bytes: %2 <<= %3").arg(file.size()).arg(p_strDestFn, p_strSourceFn);
-        if (qxIff_n::testFileIsQxWebIff(&file, false)) {
-            QTreeWidgetItem* iff = requestList_c::addRow(entry, {QStringLiteral("IFF-File")});
-            if (!iffTree_n::addElements(iff, file.readAll(), qxIff_n::summaryStyle_t::requestLog))
-                text += QStringLiteral(" Parser error... ");
-        }
-    } else {
-        text = QStringLiteral("Failed to open File ") + p_strDestFn;
-    }
-    entry->setData(column_t::columnUrl, Qt::UserRole, QVariant());
-    entry->setData(column_t::columnUrl, s_nFileTextRole, true);
-    entry->setText(column_t::columnUrl, text);
-    m_pRequestList->applyViewLimit();
-}
-
-void mainWindow_c::slotRequestCustomContextMenuRequested(QPoint p_pos)
-{
-    QTreeWidgetItem* item = m_pRequestList->itemAt(p_pos);
-    QMenu menu;
-    menu.addAction(QStringLiteral("Clear"), m_pRequestList, &requestList_c::clearEntries);
-    if (item) {
-        menu.addAction(QStringLiteral("Copy"), this, [item]() {
-            QApplication::clipboard()->setText(requestList_c::entryTexts(item).join(QLatin1Char('\n')));
-        });
-    }
-    menu.exec(m_pRequestList->viewport()->mapToGlobal(p_pos));
-}
-
-// Reports from worker threads ---------------------------------------------------
-
-void mainWindow_c::reportRequestProcessed(origin_t p_eOrigin, int p_nId, const QHostAddress& p_host,
-                                          const QDateTime& p_received, int p_nMs, int p_nStatus,
-                                          const QVariant& p_data)
-{
-    // Saved here so that no request line waits for, or is lost with, the view.
-    const saving_t saving = m_settings.saveIncomingReq() != 0
-                                ? saveRequest(m_settings.saveIncomingReqFilename(), p_received, p_host, p_data)
-                                : saving_t::notSaved;
-    m_pQueue->push(p_nId, [=]() {
-        applyRequestProcessed(p_eOrigin, saving, p_nId, p_host, p_received, p_nMs, p_nStatus, p_data);
-    });
-}
-
-void mainWindow_c::reportBodyContent(int p_nId, const QByteArray& p_arrBody, int p_nMode)
-{
-    m_pQueue->push(p_nId, [=]() { slotBodyContent(p_nId, p_arrBody, p_nMode); });
-}
-
-void mainWindow_c::reportReceivedDataset(int p_nId, const vecParameter_t& p_parameter)
-{
-    m_pQueue->push(p_nId, [=]() { slotReceivedDataset(p_nId, p_parameter); });
-}
-
-void mainWindow_c::reportNotification(int p_nId, int p_nReason, const QString& p_strNote)
-{
-    m_pQueue->push(p_nId, [=]() { slot_receive_notificiation(p_nId, p_nReason, p_strNote); });
-}
-
-void mainWindow_c::reportClientCertificate(int p_nReqId, const QSslCertificate& p_clientCert)
-{
-    m_pQueue->push(p_nReqId, [=]() { slotApplySslClientCertificates(p_nReqId, p_clientCert); });
-}
-
-void mainWindow_c::reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers)
-{
-    m_pQueue->push(p_nReqId, [=]() { slotApplyHeaderFields(p_nReqId, p_headers); });
-}
-
-void mainWindow_c::reportJobProcessed(int p_nReqId)
-{
-    Q_UNUSED(p_nReqId);
-    if (m_bJobProcessedWaiting.exchange(true))
-        return;
-    m_pQueue->push(requestReportQueue_c::noEntry, [this]() {
-        m_bJobProcessedWaiting = false;
-        slot_table_processed();
-    });
-}
-
-void mainWindow_c::slotApplyWaitingReports()
-{
-    m_bApplyScheduled = false;
-    m_pQueue->setDropLimit(m_pRequestList->viewLimit());
-    std::deque<requestReportQueue_c::report_t> arrived = m_pQueue->takeAll();
-    std::move(arrived.begin(), arrived.end(), std::back_inserter(m_pending));
-    if (m_pending.empty())
-        return;
-
-    // With the view limit on, what is left over is at most a view's worth of
-    // jobs, so sorting out the reports again each turn stays cheap.
-    if (m_pRequestList->viewLimit() > 0) {
-        std::vector<int> ids;
-        ids.reserve(m_pending.size());
-        for (const requestReportQueue_c::report_t& report : m_pending)
-            ids.push_back(report.id);
-        const std::vector<bool> keep = m_pRequestList->reportsStayingInView(ids);
-        std::deque<requestReportQueue_c::report_t> kept;
-        for (size_t i = 0; i < keep.size(); ++i) {
-            if (keep[i])
-                kept.push_back(std::move(m_pending[i]));
-        }
-        m_nSkippedReports += qint64(m_pending.size() - kept.size());
-        m_pending.swap(kept);
-    }
-
-    m_pRequestList->beginBatch();
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_pending.empty() && clock.elapsed() < s_nReportBudgetMs) {
-        const std::function<void()> apply = std::move(m_pending.front().apply);
-        m_pending.pop_front();
-        apply();
-    }
-    m_pRequestList->endBatch();
-    updateNotShown();
-    if (!m_pending.empty() && !m_bApplyScheduled) {
-        m_bApplyScheduled = true;
-        QMetaObject::invokeMethod(this, &mainWindow_c::slotApplyWaitingReports, Qt::QueuedConnection);
-    }
-}
-
-int mainWindow_c::waitingReports() const
-{
-    return m_pQueue->pendingCount() + int(m_pending.size());
-}
-
-qint64 mainWindow_c::reportsNotShown() const
-{
-    return m_nSkippedReports + m_pQueue->droppedCount();
-}
-
-void mainWindow_c::updateNotShown()
-{
-    const qint64 notShown = reportsNotShown();
-    m_pNotShownLabel->setText(QStringLiteral("Reports not shown: %1").arg(notShown));
-    m_pNotShownLabel->setVisible(notShown > 0);
-}
-
 // Planning table --------------------------------------------------------------
-
-void mainWindow_c::slot_service_hook(QHostAddress p_peer, int p_nRequestId,
-                                     RootRequestMapper::request_t& p_request,
-                                     RootRequestMapper::response_t& p_response)
-{
-    Q_UNUSED(p_peer)
-    commandTable_n::applyPlannedCommands(p_request, p_response);
-    QThread::msleep(static_cast<unsigned long>(std::max(1, m_settings.delayRequestsBy())));
-    if (p_request.peerCertificate && !p_request.peerCertificate->isNull())
-        emit apply_ssl_client_certificates_async(p_nRequestId, *p_request.peerCertificate);
-    emit apply_header_fields_async(p_nRequestId, p_request.headers);
-    emit web_job_processed_async(p_nRequestId);
-}
-
-void mainWindow_c::slot_table_processed()
-{
-    m_pPlanningTable->slotParkOneShotRows();
-}
-
-void mainWindow_c::slotUpdateGlobalTable()
-{
-    m_pPlanningTable->slotUpdateGlobalTable();
-}
-
-void mainWindow_c::slotCommandChanged(int p_nRow, int p_nCol, QString p_strNewValue)
-{
-    m_pPlanningTable->slotCommandChanged(p_nRow, p_nCol, p_strNewValue);
-}
-
-void mainWindow_c::slotParameterValueChanged(int p_nRow, int p_nCol, QString p_strNewValue)
-{
-    m_pPlanningTable->slotParameterValueChanged(p_nRow, p_nCol, p_strNewValue);
-}
-
-void mainWindow_c::slotTableAddRow()
-{
-    m_pPlanningTable->appendRow();
-}
-
-void mainWindow_c::slotTableRemoveRow()
-{
-    m_pPlanningTable->removeSelectedRows();
-}
-
-void mainWindow_c::slotCommandCustomContextMenuRequested(QPoint p_pos)
-{
-    m_pPlanningTable->slotCommandCustomContextMenuRequested(p_pos);
-}
-
-void mainWindow_c::slotIffFileAppendToDownloadSection(QString p_strFilename)
-{
-    m_pPlanningTable->appendRow(QStringLiteral("qx_load_file"), {p_strFilename});
-}
 
 void mainWindow_c::setPlanningRows(const QList<QStringList>& p_rows)
 {
@@ -746,65 +125,13 @@ void mainWindow_c::slotConfigure()
 {
     configDialog_c dialog(this, m_settings);
     if (dialog.exec() == QDialog::Accepted)
-        m_pRequestList->applyViewLimit();
-}
-
-QDialog* mainWindow_c::createAboutDialog()
-{
-    auto* dialog = new QDialog(this);
-    dialog->setWindowTitle(QStringLiteral("QXWebServer"));
-
-    auto* icon = new QLabel;
-    icon->setPixmap(QIcon(QStringLiteral(":/qxwebserver.png")).pixmap(128, 128));
-    icon->setAlignment(Qt::AlignTop);
-
-    auto* text = new QVBoxLayout;
-    text->addWidget(new QLabel(QStringLiteral("Test-Server for Quarnex HTTP Protokoll V0 and V1")));
-    text->addWidget(new QLabel(QCoreApplication::applicationVersion()));
-    auto* toolkit =
-        new QLabel(QStringLiteral("Built with <a href=\"https://www.qt.io\">Qt</a> %1").arg(qVersion()));
-    toolkit->setOpenExternalLinks(true);
-    text->addWidget(toolkit);
-    text->addWidget(new QLabel(QStringLiteral("For documentation, please consult Appendix D of")));
-    // Both editions lead to the protocol description shipped in docs/, which
-    // is found the way the tip of the day finds its links.
-    auto* documents = new QLabel(QStringLiteral("the HTTP protocol description: "
-                                                "<a href=\"docs/protocol.md\">DE</a> "
-                                                "<a href=\"docs/protocol.md\">EN</a>"));
-    connect(documents, &QLabel::linkActivated, dialog, [](const QString& p_strLink) {
-        const QString file =
-            tipOfTheDay_c::documentFile(QUrl(p_strLink), tipOfTheDay_c::documentSearchDirs());
-        if (!file.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(file));
-    });
-    text->addWidget(documents);
-
-    auto* ssl = new QGroupBox(QStringLiteral("SSL Status"));
-    auto* sslLines = new QVBoxLayout(ssl);
-    sslLines->addWidget(
-        new QLabel(QStringLiteral("Build: %1").arg(QSslSocket::sslLibraryBuildVersionString())));
-    sslLines->addWidget(new QLabel(QStringLiteral("Runtime: %1").arg(QSslSocket::sslLibraryVersionString())));
-    sslLines->addWidget(
-        new QLabel(QStringLiteral("Support: %1")
-                       .arg(QSslSocket::supportsSsl() ? QStringLiteral("Yes") : QStringLiteral("No"))));
-    text->addWidget(ssl);
-
-    auto* buttons = new QDialogButtonBox;
-    connect(buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::AcceptRole), &QPushButton::clicked,
-            dialog, &QDialog::accept);
-    text->addWidget(buttons);
-
-    auto* layout = new QHBoxLayout(dialog);
-    layout->addWidget(icon);
-    layout->addLayout(text);
-    return dialog;
+        m_pRequestLog->requestList()->applyViewLimit();
 }
 
 void mainWindow_c::slotInfo()
 {
-    QDialog* dialog = createAboutDialog();
-    dialog->exec();
-    delete dialog;
+    aboutDialog_c dialog(this);
+    dialog.exec();
 }
 
 void mainWindow_c::slotEnterHint()
@@ -823,9 +150,4 @@ void mainWindow_c::closeEvent(QCloseEvent* p_pEvent)
     }
     p_pEvent->accept();
     QCoreApplication::quit();
-}
-
-void mainWindow_c::slotCheckUploadRetentionTime()
-{
-    m_pRetention->slotCheckUploadRetentionTime();
 }

@@ -1,5 +1,6 @@
 #include "planningTable.h"
 
+#include "commandPlan.h"
 #include "commandTable.h"
 #include "stringListItemDelegate.h"
 #include "textOrTooltipItemDelegate.h"
@@ -210,13 +211,27 @@ void planningTable_c::slotUpdateGlobalTable()
 {
     if (m_nBatchDepth > 0)
         return;
-    commandTable_n::setPlannedCommands(commandTable_n::planFromRows(rows()));
+    if (m_pPlan)
+        m_pPlan->setRows(rows());
 }
 
-void planningTable_c::slotParkOneShotRows()
+void planningTable_c::setPlan(commandPlan_c* p_pPlan)
+{
+    if (m_pPlan)
+        disconnect(m_pPlan, nullptr, this, nullptr);
+    m_pPlan = p_pPlan;
+    if (m_pPlan)
+        connect(m_pPlan, &commandPlan_c::oneShotRowsParked, this, &planningTable_c::slotRowsParked);
+    slotUpdateGlobalTable();
+}
+
+// The numbers refer to the rows the plan got last. Should the operator
+// change the table between a request taking the row and this slot, a row
+// that is no longer one-shot is left alone.
+void planningTable_c::slotRowsParked(QVector<int> p_rows)
 {
     const batch_t batch(*this);
-    for (int row = 0; row < rowCount(); ++row) {
+    for (const int row : qAsConst(p_rows)) {
         QTableWidgetItem* activation = item(row, s_nActivationColumn);
         if (activation && activation->checkState() == Qt::PartiallyChecked)
             activation->setCheckState(Qt::Unchecked);

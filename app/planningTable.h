@@ -5,15 +5,17 @@
 #include <QTableWidget>
 
 class QMenu;
+class commandPlan_c;
 
 // The device action planning table: one row per device command that goes out
 // with the answers to data records. Column 0 holds the activation (checked:
 // every answer, partially checked: the next answer only, unchecked: parked),
 // column 1 the command, columns 2 and up its parameters.
 //
-// Every change of a cell replaces the process-wide planned commands with the
-// active rows (commandTable_n::setPlannedCommands), so the service hook in
-// the worker threads always sends what the table shows.
+// Every change of a cell replaces the rows of the plan it serves (setPlan),
+// so the service hook in the worker threads always sends what the table
+// shows. When a request takes a one-shot row, the plan parks it and the table
+// follows (slotRowsParked).
 //
 // Row text form, used for the plan and for saving: [activation, command,
 // parameter texts...], the activation as "X", "1" or "-"; cells without an
@@ -36,6 +38,11 @@ public:
     // Two columns plus one per parameter of the longest command, with one
     // empty row; the plan is left alone until a cell changes.
     explicit planningTable_c(QWidget* p_pParent = nullptr);
+
+    // The plan the table's rows go to, nullptr for none (the default); not
+    // owned. Setting it hands the rows over at once and connects the plan's
+    // parking of one-shot rows to the table.
+    void setPlan(commandPlan_c* p_pPlan);
 
     // Every row in the row text form; a row without items gives an empty list.
     QList<QStringList> rows() const;
@@ -68,12 +75,13 @@ public slots:
     void slotCommandChanged(int p_nRow, int p_nCol, QString p_strNewValue);
     // From the parameter editor: the text without surrounding white space.
     void slotParameterValueChanged(int p_nRow, int p_nCol, QString p_strNewValue);
-    // Replaces the planned commands with the active rows.
+    // Hands the rows to the plan.
     void slotUpdateGlobalTable();
     // Opens the menu of the cell at p_pos (viewport coordinates).
     void slotCommandCustomContextMenuRequested(QPoint p_pos);
-    // A job was answered: partially checked rows become unchecked.
-    void slotParkOneShotRows();
+    // The plan parked these one-shot rows: those of them that are still
+    // partially checked become unchecked.
+    void slotRowsParked(QVector<int> p_rows);
     // Applies escapedInstruction to the cell's text.
     void slotEscapeCell(int p_nRow, int p_nCol);
 
@@ -101,4 +109,5 @@ private:
     QTableWidgetItem* cellItem(int p_nRow, int p_nCol);
 
     int m_nBatchDepth = 0;
+    commandPlan_c* m_pPlan = nullptr;
 };

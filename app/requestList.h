@@ -35,8 +35,7 @@ public:
     // a request from an IFF file the file name under iffFileRole.
     static constexpr int iffFileRole = Qt::UserRole + 1;
 
-    explicit requestList_c(QWidget* p_pParent = nullptr,
-                           appSettings_c& p_settings = appSettings_c::instance());
+    requestList_c(QWidget* p_pParent, appSettings_c& p_settings);
 
     // The entry of job p_nId, or nullptr.
     QTreeWidgetItem* entry(int p_nId) const { return m_index.value(p_nId); }

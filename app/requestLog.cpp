@@ -1,4 +1,5 @@
 #include "requestLog.h"
+#include "textCodec.h"
 
 
 namespace requestLog_n {
@@ -70,7 +71,7 @@ QString iffSourceFile(const QString& p_strRequest)
 
 QString escapedBody(const QByteArray& p_arrBody)
 {
-    QString text = QString::fromUtf8(p_arrBody);
+    QString text = textCodec_n::fromWire(p_arrBody);
     text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     text.replace(QLatin1Char('\r'), QLatin1String("\\f"));
     return text;
@@ -79,7 +80,7 @@ QString escapedBody(const QByteArray& p_arrBody)
 QString textUpToZero(const QByteArray& p_arrBytes)
 {
     const int zero = p_arrBytes.indexOf('\0');
-    return QString::fromUtf8(zero < 0 ? p_arrBytes : p_arrBytes.left(zero));
+    return textCodec_n::fromWire(zero < 0 ? p_arrBytes : p_arrBytes.left(zero));
 }
 
 } // namespace requestLog_n

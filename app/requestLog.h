@@ -31,10 +31,12 @@ bool isDrawnAsUrl(const QString& p_strRequest);
 // The file name in "... (from <name>.iff)", empty for other requests.
 QString iffSourceFile(const QString& p_strRequest);
 
-// Answer bodies on one line: LF shown as "\n", CR as "\f".
+// Answer bodies on one line: LF shown as "\n", CR as "\f". Bytes are read
+// as UTF-8, or as Windows-1252 where they are not valid UTF-8 (answers and
+// records hold the devices' single-byte texts).
 QString escapedBody(const QByteArray& p_arrBody);
 
-// Text of a byte string up to its first zero byte, read as UTF-8.
+// Text of a byte string up to its first zero byte, read as escapedBody reads.
 QString textUpToZero(const QByteArray& p_arrBytes);
 
 } // namespace requestLog_n

@@ -2,22 +2,27 @@
 
 #include "HttpListener.h"
 #include "mainWindow.h"
+#include "planningTable.h"
+#include "requestLogView.h"
+#include "serverContext.h"
 #include "serverListener.h"
+#include "serviceHook.h"
 #include "startupTips.h"
 #include "tipOfTheDay.h"
 
 #include <QLabel>
 #include <QStyle>
 
-serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindow_c* p_pMainWindow)
+serverListener_c* createListener(const QString& p_strSettingsFileName, serverContext_c& p_context,
+                                 mainWindow_c* p_pMainWindow)
 {
-    serverListener_c* listener = serverListener_c::create(p_strSettingsFileName);
+    serverListener_c* listener = serverListener_c::create(p_strSettingsFileName, p_context);
     if (!listener)
         return nullptr;
-    p_pMainWindow->connectMapper(listener->mapper());
-    QLabel* status = listener->certificateState() == serverListener_c::fileState_t::valid
-                         ? p_pMainWindow->addHttpsListener(listener->listener(), listener->settings())
-                         : p_pMainWindow->addHttpListener(listener->listener(), listener->settings());
+    p_pMainWindow->requestLog()->connectMapper(listener->mapper());
+    listenerBar_c* bar = p_pMainWindow->listenerBar();
+    QLabel* status = listener->isSecure() ? bar->addHttpsListener(listener->listener(), listener->settings())
+                                          : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
     if (!problems.isEmpty()) {
         qDebug().noquote() << problems;
@@ -27,19 +32,23 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, mainWindo
     return listener;
 }
 
-windowServer_c::windowServer_c() : m_pWindow(std::make_unique<mainWindow_c>())
+windowServer_c::windowServer_c(serverContext_c& p_context)
+    : m_context(p_context), m_set(p_context), m_pHook(std::make_unique<serviceHook_c>(p_context, 1)),
+      m_pWindow(std::make_unique<mainWindow_c>(p_context.settings()))
 {
-    appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
+    m_pWindow->planningTable()->setPlan(&m_context.plan());
     m_pWindow->setPlanningRows(settings.cmdTable());
+    mainWindow_c* window = m_pWindow.get();
+    window->requestLog()->connectServiceHook(m_pHook.get());
 
-    m_set.createListeners(
-        [this](const QString& p_strFileName) { return createListener(p_strFileName, m_pWindow.get()); });
-    for (const serverListener_c* listener : m_set.listeners()) {
-        QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, m_pWindow.get(),
-                         &mainWindow_c::slot_service_hook, Qt::DirectConnection);
-        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, m_pWindow.get(),
-                         &mainWindow_c::slot_receive_file);
-    }
+    m_set.createListeners([this](const QString& p_strFileName) {
+        return createListener(p_strFileName, m_context, m_pWindow.get());
+    });
+    m_set.routeServiceHook(m_pHook.get());
+    for (const serverListener_c* listener : m_set.listeners())
+        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, window->requestLog(),
+                         &requestLogView_c::slot_receive_file);
     m_set.openRecordsFile();
 
     m_pWindow->resize(800, 600);
@@ -68,5 +77,5 @@ void windowServer_c::shutdown()
 
 void windowServer_c::storePlanningRows()
 {
-    appSettings_c::instance().setCmdTable(m_pWindow->planningRows());
+    m_context.settings().setCmdTable(m_pWindow->planningRows());
 }

@@ -9,6 +9,7 @@
 // request and the answer body.
 #include "mainWindow.h"
 #include "requestList.h"
+#include "requestLogView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,7 +33,7 @@ long residentKb()
     return -1;
 }
 
-void feed(mainWindow_c* p_pWindow, int p_nFirst, int p_nJobs, bool p_bBatched)
+void feed(requestLogView_c* p_pLog, int p_nFirst, int p_nJobs, bool p_bBatched)
 {
     const QHostAddress host(QStringLiteral("10.1.2.3"));
     const QDateTime received = QDateTime::currentDateTime();
@@ -42,19 +43,20 @@ void feed(mainWindow_c* p_pWindow, int p_nFirst, int p_nJobs, bool p_bBatched)
         const vecParameter_t headers{{"Host", "device"}, {"User-Agent", "bench"}};
         const vecParameter_t record{{"table", "t"}, {"value", QByteArray::number(id)}};
         if (p_bBatched) {
-            p_pWindow->reportHeaderFields(id, headers);
-            p_pWindow->reportReceivedDataset(id, record);
-            p_pWindow->reportRequestProcessed(mainWindow_c::origin_t::http, id, host, received, 2, 200, lines);
-            p_pWindow->reportBodyContent(id, "status=ok&checksum=12\r\n", 1);
+            p_pLog->reportHeaderFields(id, headers);
+            p_pLog->reportReceivedDataset(id, record);
+            p_pLog->reportRequestProcessed(requestLogView_c::origin_t::http, id, host, received, 2, 200,
+                                           lines);
+            p_pLog->reportBodyContent(id, "status=ok&checksum=12\r\n", 1);
         } else {
-            QMetaObject::invokeMethod(p_pWindow, "slotApplyHeaderFields", Qt::QueuedConnection, Q_ARG(int, id),
+            QMetaObject::invokeMethod(p_pLog, "slotApplyHeaderFields", Qt::QueuedConnection, Q_ARG(int, id),
                                       Q_ARG(vecParameter_t, headers));
-            QMetaObject::invokeMethod(p_pWindow, "slotReceivedDataset", Qt::QueuedConnection, Q_ARG(int, id),
+            QMetaObject::invokeMethod(p_pLog, "slotReceivedDataset", Qt::QueuedConnection, Q_ARG(int, id),
                                       Q_ARG(vecParameter_t, record));
-            QMetaObject::invokeMethod(p_pWindow, "slotRequestProcessed", Qt::QueuedConnection, Q_ARG(int, id),
+            QMetaObject::invokeMethod(p_pLog, "slotRequestProcessed", Qt::QueuedConnection, Q_ARG(int, id),
                                       Q_ARG(QHostAddress, host), Q_ARG(QDateTime, received), Q_ARG(int, 2),
                                       Q_ARG(int, 200), Q_ARG(QVariant, lines));
-            QMetaObject::invokeMethod(p_pWindow, "slotBodyContent", Qt::QueuedConnection, Q_ARG(int, id),
+            QMetaObject::invokeMethod(p_pLog, "slotBodyContent", Qt::QueuedConnection, Q_ARG(int, id),
                                       Q_ARG(QByteArray, "status=ok&checksum=12\r\n"), Q_ARG(int, 1));
         }
     }
@@ -83,27 +85,29 @@ int main(int argc, char** argv)
         p_v.requestViewCount = limit;
         p_v.saveDeviceDtColumn = QStringLiteral("dt");
     });
-    mainWindow_c window(nullptr, settings);
+    mainWindow_c window(settings);
     window.resize(800, 600);
     window.show();
     app.processEvents();
+    requestLogView_c* log = window.requestLog();
 
-    std::printf("mode %s, view limit %d, %d jobs (%d reports) per round\n", batched ? "batched" : "queued", limit,
-                jobs, jobs * 4);
+    std::printf("mode %s, view limit %d, %d jobs (%d reports) per round\n", batched ? "batched" : "queued",
+                limit, jobs, jobs * 4);
     std::printf("RSS before: %ld kB\n", residentKb());
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
         // The marker posted last runs once every queued call before it ran.
         std::atomic<bool> markerSeen{false};
-        QThread* worker = QThread::create([&window, &markerSeen, round, jobs, batched] {
-            feed(&window, 1 + round * jobs, jobs, batched);
-            QMetaObject::invokeMethod(&window, [&markerSeen] { markerSeen = true; }, Qt::QueuedConnection);
+        QThread* worker = QThread::create([&window, log, &markerSeen, round, jobs, batched] {
+            feed(log, 1 + round * jobs, jobs, batched);
+            QMetaObject::invokeMethod(
+                &window, [&markerSeen] { markerSeen = true; }, Qt::QueuedConnection);
         });
         worker->start();
         long peakKb = 0;
         // The window's thread runs its event loop until every report is applied.
-        while (!markerSeen || window.waitingReports() > 0) {
+        while (!markerSeen || log->waitingReports() > 0) {
             app.processEvents(QEventLoop::AllEvents, 50);
             peakKb = std::max(peakKb, residentKb());
         }
@@ -112,8 +116,8 @@ int main(int argc, char** argv)
         const double seconds = clock.nsecsElapsed() / 1e9;
         std::printf("round %d: %.0f reports/s, %.2f s, entries %d, index %d, not shown %lld, "
                     "RSS peak %ld kB, after %ld kB\n",
-                    round + 1, jobs * 4 / seconds, seconds, window.requestList()->topLevelItemCount(),
-                    window.requestList()->indexSize(), window.reportsNotShown(), peakKb, residentKb());
+                    round + 1, jobs * 4 / seconds, seconds, log->requestList()->topLevelItemCount(),
+                    log->requestList()->indexSize(), log->reportsNotShown(), peakKb, residentKb());
     }
     return 0;
 }

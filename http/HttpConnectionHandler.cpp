@@ -4,6 +4,7 @@
 #include "HttpRequestHandler.h"
 #include "HttpResponse.h"
 #include "HttpSettings.h"
+#include "HttpSocketWait.h"
 
 #include <QScopedValueRollback>
 #include <QSslConfiguration>
@@ -11,9 +12,6 @@
 #include <QThread>
 
 namespace {
-
-// Longest single wait for the socket to take pending bytes before closing.
-constexpr int kDrainWaitMs = 30000;
 
 const QByteArray kEntityTooLarge =
     "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
@@ -49,6 +47,7 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
 
 HttpConnectionHandler::~HttpConnectionHandler()
 {
+    requestStop();
     m_pThread->quit();
     m_pThread->wait();
     m_pThread->deleteLater();
@@ -113,15 +112,13 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 
 void HttpConnectionHandler::startReadTimer()
 {
-    m_readTimer.start(m_pSettings->value(QStringLiteral("readTimeout"), 10000).toInt());
+    m_readTimer.start(m_pSettings->limits().readTimeout);
 }
 
 void HttpConnectionHandler::drainSocket()
 {
-    while (m_pSocket->bytesToWrite() > 0) {
-        if (!m_pSocket->waitForBytesWritten(kDrainWaitMs))
-            break;
-    }
+    if (!waitForPendingBytes(m_pSocket, 0, m_pSettings->limits().readTimeout, &m_stop))
+        m_pSocket->abort();
 }
 
 void HttpConnectionHandler::readTimeout()
@@ -186,7 +183,7 @@ void HttpConnectionHandler::serveRequest()
     m_readTimer.stop();
     qDebug("HttpConnectionHandler (%p): received request", static_cast<void*>(this));
 
-    HttpResponse response(m_pSocket);
+    HttpResponse response(m_pSocket, m_pSettings->limits().readTimeout, &m_stop);
     // "Connection: close" keeps the response from switching to chunked
     // framing for clients that will not keep the connection.
     bool closeConnection = equalsClose(m_pCurrentRequest->header("Connection")) ||

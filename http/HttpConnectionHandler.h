@@ -33,11 +33,15 @@ public:
     // outlive the handler.
     HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequestHandler* p_pRequestHandler,
                           const QSslConfiguration* p_pSslConfiguration);
-    // Stops the worker thread and waits for it.
+    // Stops the worker thread and waits for it (see requestStop).
     ~HttpConnectionHandler() override;
 
     bool isBusy() const { return m_busy; }
     void setBusy() { m_busy = true; }
+    // Makes a request in progress give up waiting for its peer within about
+    // 100 ms, so that the handler can be destroyed without waiting for a
+    // peer that does not read. Any thread.
+    void requestStop() { m_stop = true; }
 
 public slots:
     void handleConnection(tSocketDescriptor socketDescriptor);
@@ -51,6 +55,8 @@ private slots:
 private:
     void createSocket();
     void startReadTimer();
+    // Waits until the socket has sent everything, at most until the peer
+    // has taken nothing for readTimeout ms; then the connection is aborted.
     void drainSocket();
     void serveRequest();
     void abortRequest();
@@ -63,5 +69,6 @@ private:
     QTimer m_readTimer;
     HttpRequest* m_pCurrentRequest = nullptr;
     std::atomic_bool m_busy{false};
+    std::atomic_bool m_stop{false};
     bool m_reading = false;
 };

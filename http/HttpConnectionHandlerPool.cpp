@@ -1,15 +1,13 @@
 #include "HttpConnectionHandlerPool.h"
 
 #include "HttpConnectionHandler.h"
+#include "HttpLimits.h"
 #include "HttpSettings.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "HttpTlsFiles.h"
+
 #include <QMutexLocker>
-#include <QSslCertificate>
 #include <QSslConfiguration>
-#include <QSslKey>
 
 #include <algorithm>
 
@@ -18,7 +16,7 @@ HttpConnectionHandlerPool::HttpConnectionHandlerPool(HttpSettings* p_pSettings,
     : m_pSettings(p_pSettings), m_pRequestHandler(p_pRequestHandler)
 {
     loadSslConfiguration();
-    m_cleanupTimer.start(m_pSettings->value(QStringLiteral("cleanupInterval"), 1000).toInt());
+    m_cleanupTimer.start(m_pSettings->limits().cleanupInterval);
     connect(&m_cleanupTimer, &QTimer::timeout, this, &HttpConnectionHandlerPool::cleanup);
 }
 
@@ -26,6 +24,10 @@ HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
 {
     {
         QMutexLocker locker(&m_mutex);
+        // All at once first, so that each handler waits for its own peer
+        // only briefly rather than one after the other.
+        for (HttpConnectionHandler* handler : qAsConst(m_pool))
+            handler->requestStop();
         qDeleteAll(m_pool);
         m_pool.clear();
     }
@@ -42,7 +44,7 @@ HttpConnectionHandler* HttpConnectionHandlerPool::acquireHandler()
             return handler;
         }
     }
-    if (m_pool.size() >= m_pSettings->value(QStringLiteral("maxThreads"), 100).toInt())
+    if (m_pool.size() >= m_pSettings->limits().maxThreads)
         return nullptr;
     auto* handler = new HttpConnectionHandler(m_pSettings, m_pRequestHandler, m_pSslConfiguration.get());
     handler->setBusy();
@@ -65,7 +67,7 @@ int HttpConnectionHandlerPool::idleHandlerCount() const
 
 void HttpConnectionHandlerPool::cleanup()
 {
-    const int minThreads = m_pSettings->value(QStringLiteral("minThreads"), 1).toInt();
+    const int minThreads = m_pSettings->limits().minThreads;
     QMutexLocker locker(&m_mutex);
     int idle = 0;
     for (int i = 0; i < m_pool.size(); ++i) {
@@ -82,44 +84,20 @@ void HttpConnectionHandlerPool::cleanup()
 
 void HttpConnectionHandlerPool::loadSslConfiguration()
 {
-    QString keyFileName = m_pSettings->value(QStringLiteral("sslKeyFile")).toString();
-    QString certFileName = m_pSettings->value(QStringLiteral("sslCertFile")).toString();
-    if (keyFileName.isEmpty() || certFileName.isEmpty())
+    const HttpTlsFiles files(*m_pSettings);
+    if (files.certificateName().isEmpty() || files.keyName().isEmpty())
         return;
-
-    const QString fileName = m_pSettings->fileName();
-    if (!fileName.isEmpty()) {
-        const QDir settingsDir = QFileInfo(fileName).absoluteDir();
-        keyFileName = settingsDir.absoluteFilePath(keyFileName);
-        certFileName = settingsDir.absoluteFilePath(certFileName);
-    }
-
-    QFile certFile(certFileName);
-    if (!certFile.open(QIODevice::ReadOnly)) {
-        qCritical("HttpConnectionHandlerPool: cannot open sslCertFile %s", qPrintable(certFileName));
+    if (files.certificateState() == HttpTlsFiles::fileState_t::absent)
+        qCritical("HttpConnectionHandlerPool: cannot open sslCertFile %s",
+                  qPrintable(HttpTlsFiles::resolvedPath(*m_pSettings, files.certificateName())));
+    if (files.keyState() == HttpTlsFiles::fileState_t::absent)
+        qCritical("HttpConnectionHandlerPool: cannot open sslKeyFile %s",
+                  qPrintable(HttpTlsFiles::resolvedPath(*m_pSettings, files.keyName())));
+    // A port whose files cannot both be used serves plain HTTP rather than a
+    // handshake that can never complete.
+    const std::optional<QSslConfiguration> configuration = files.configuration();
+    if (!configuration)
         return;
-    }
-    const QSslCertificate certificate(&certFile, QSsl::Pem);
-    certFile.close();
-
-    QFile keyFile(keyFileName);
-    if (!keyFile.open(QIODevice::ReadOnly)) {
-        qCritical("HttpConnectionHandlerPool: cannot open sslKeyFile %s", qPrintable(keyFileName));
-        return;
-    }
-    const QByteArray keyBytes = keyFile.readAll();
-    keyFile.close();
-    QSslKey key(keyBytes, QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey, QByteArray());
-    if (key.isNull())
-        key = QSslKey(keyBytes, QSsl::Ec, QSsl::Pem, QSsl::PrivateKey, QByteArray());
-
-    qDebug("CERT IS NULL? %s KEY IS NULL? %s", certificate.isNull() ? "true" : "false",
-           key.isNull() ? "true" : "false");
-
-    m_pSslConfiguration = std::make_unique<QSslConfiguration>();
-    m_pSslConfiguration->setLocalCertificate(certificate);
-    m_pSslConfiguration->setPrivateKey(key);
-    m_pSslConfiguration->setPeerVerifyMode(QSslSocket::QueryPeer);
-    m_pSslConfiguration->setProtocol(QSsl::TlsV1_2);
+    m_pSslConfiguration = std::make_unique<QSslConfiguration>(*configuration);
     qDebug("HttpConnectionHandlerPool: SSL settings loaded");
 }

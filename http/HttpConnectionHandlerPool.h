@@ -15,7 +15,8 @@ class QSslConfiguration;
 // The connection handlers of one listener: hands out idle ones, creates new
 // ones up to maxThreads, retires one idle handler beyond minThreads per
 // cleanupInterval, and holds the TLS configuration all its handlers share
-// (loaded once, at construction, from sslKeyFile and sslCertFile).
+// (loaded once, at construction, through HttpTlsFiles: only when both files
+// are usable does the port serve TLS).
 //
 // Thread affinity: lives in the listener's thread (the main thread), where
 // acquireHandler() and cleanup() run; the handler list is guarded by a mutex.

@@ -1,7 +1,9 @@
 #include "HttpRequest.h"
 
 #include "HttpCookie.h"
+#include "HttpLimits.h"
 #include "HttpSettings.h"
+#include "textCodec.h"
 
 #include <QDir>
 #include <QSslCertificate>
@@ -49,9 +51,10 @@ int hexValue(char p_cDigit)
 } // namespace
 
 HttpRequest::HttpRequest(HttpSettings* p_pSettings)
-    : m_maxSize(p_pSettings->value(QStringLiteral("maxRequestSize"), "16000").toLongLong()),
-      m_maxMultiPartSize(p_pSettings->value(QStringLiteral("maxMultiPartSize"), "1000000").toLongLong())
 {
+    const HttpLimits limits = p_pSettings->limits();
+    m_maxSize = limits.maxRequestSize;
+    m_maxMultiPartSize = limits.maxMultiPartSize;
 }
 
 HttpRequest::~HttpRequest()
@@ -362,9 +365,9 @@ void HttpRequest::extractCookies()
 void HttpRequest::addParameter(const QByteArray& p_arrName, const QByteArray& p_arrValue)
 {
     m_parameters.insert(p_arrName, p_arrValue);
-    // fromUtf8(const char*) stops at the first zero byte.
-    m_parameterList.append(
-        qMakePair(QString::fromUtf8(p_arrName.constData()), QString::fromUtf8(p_arrValue.constData())));
+    // The texts end at the first zero byte.
+    m_parameterList.append(qMakePair(textCodec_n::fromWire(p_arrName.constData()),
+                                     textCodec_n::fromWire(p_arrValue.constData())));
 }
 
 QByteArray HttpRequest::header(const QByteArray& p_arrName) const

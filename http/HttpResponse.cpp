@@ -1,5 +1,7 @@
 #include "HttpResponse.h"
 
+#include "HttpSocketWait.h"
+
 #include <QAbstractSocket>
 
 namespace {
@@ -7,7 +9,10 @@ namespace {
 constexpr qint64 kMaxPendingBytes = 16384;
 } // namespace
 
-HttpResponse::HttpResponse(QIODevice* p_pSocket) : m_pSocket(p_pSocket) {}
+HttpResponse::HttpResponse(QIODevice* p_pSocket, int p_nStallMs, const std::atomic<bool>* p_pStop)
+    : m_pSocket(p_pSocket), m_nStallMs(p_nStallMs), m_pStop(p_pStop)
+{
+}
 
 void HttpResponse::setStatus(int p_nCode, const QByteArray& p_arrText)
 {
@@ -83,8 +88,14 @@ bool HttpResponse::writeToSocket(const QByteArray& p_arrData)
 {
     qint64 done = 0;
     while (done < p_arrData.size() && isConnected()) {
-        if (m_pSocket->bytesToWrite() > kMaxPendingBytes)
-            m_pSocket->waitForBytesWritten(-1);
+        if (m_pSocket->bytesToWrite() > kMaxPendingBytes &&
+            !waitForPendingBytes(m_pSocket, kMaxPendingBytes, m_nStallMs, m_pStop)) {
+            // A peer that stopped reading gives up its connection, so that
+            // the worker is free again.
+            if (auto* socket = qobject_cast<QAbstractSocket*>(m_pSocket))
+                socket->abort();
+            return false;
+        }
         const qint64 written = m_pSocket->write(p_arrData.constData() + done, p_arrData.size() - done);
         if (written <= 0)
             return false;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "HttpCookie.h"
+#include "HttpLimits.h"
 
 #include <QByteArray>
 #include <QMap>
+
+#include <atomic>
 
 class QIODevice;
 
@@ -15,10 +18,16 @@ class QIODevice;
 // Headers and cookies must be set before the first write(). Used in the
 // connection's worker thread only; the device (normally the connection's
 // socket, any QIODevice for tests) is not owned.
+//
+// Writing waits while the socket holds many unsent bytes, but never without
+// end: when the peer takes no byte for p_nStallMs milliseconds, or *p_pStop
+// (not owned, may be nullptr) becomes true, the connection is aborted and
+// every later write is dropped.
 class HttpResponse
 {
 public:
-    explicit HttpResponse(QIODevice* p_pSocket);
+    explicit HttpResponse(QIODevice* p_pSocket, int p_nStallMs = HttpLimits().readTimeout,
+                          const std::atomic<bool>* p_pStop = nullptr);
 
     HttpResponse(const HttpResponse&) = delete;
     HttpResponse& operator=(const HttpResponse&) = delete;
@@ -51,6 +60,8 @@ private:
     bool writeToSocket(const QByteArray& p_arrData);
 
     QIODevice* m_pSocket;
+    const int m_nStallMs;
+    const std::atomic<bool>* m_pStop;
     QMap<QByteArray, QByteArray> m_headers;
     QMap<QByteArray, HttpCookie> m_cookies;
     int m_statusCode = 200;

@@ -28,6 +28,13 @@ private:
 HttpSettings::HttpSettings(const QString& p_strFileName)
     : m_pSettings(std::make_unique<LockedSettings>(p_strFileName, &m_mutex))
 {
+    m_limits = HttpLimits::read(*this);
+}
+
+HttpLimits HttpSettings::limits() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_limits;
 }
 
 HttpSettings::~HttpSettings() = default;
@@ -49,6 +56,10 @@ void HttpSettings::setValue(const QString& p_strKey, const QVariant& p_varValue)
     QMutexLocker locker(&m_mutex);
     m_pSettings->setValue(p_strKey, p_varValue);
     m_pSettings->sync();
+    locker.unlock();
+    const HttpLimits limits = HttpLimits::read(*this);
+    locker.relock();
+    m_limits = limits;
 }
 
 QString HttpSettings::fileName() const

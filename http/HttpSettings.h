@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpLimits.h"
+
 #include <QMutex>
 #include <QString>
 #include <QVariant>
@@ -34,6 +36,10 @@ public:
     QVariant value(const QString& p_strKey, const QVariant& p_varDefault = QVariant()) const;
     bool contains(const QString& p_strKey) const;
 
+    // The sizes, times and thread counts, as of the last setValue() (or
+    // construction): cheap enough for every request.
+    HttpLimits limits() const;
+
     // Stores the value and writes the settings file before returning.
     void setValue(const QString& p_strKey, const QVariant& p_varValue);
 
@@ -46,4 +52,5 @@ private:
 
     mutable QMutex m_mutex;
     std::unique_ptr<LockedSettings> m_pSettings;
+    HttpLimits m_limits;
 };

@@ -1,6 +1,7 @@
 #include "HttpV0Processor.h"
 
 #include "mapperConstants.h"
+#include "textCodec.h"
 
 #include <QDebug>
 
@@ -12,7 +13,7 @@ qint32 HttpV0Processor::checksum(const RootRequestMapper::textPairs_t& p_pairs)
     for (const auto& pair : p_pairs) {
         if (pair.first == QLatin1String("checksum"))
             continue;
-        for (const char byte : pair.second.toLocal8Bit())
+        for (const char byte : textCodec_n::to8Bit(pair.second))
             sum += quint8(byte);
     }
     return qint32(sum);

@@ -25,7 +25,7 @@ public:
                  RootRequestMapper::response_t& p_response, QVariant& p_requestData);
 
     // The sum, with wrap-around, of every byte of every decoded value whose
-    // name is not "checksum", in the local 8-bit encoding.
+    // name is not "checksum", as Windows-1252 bytes.
     static qint32 checksum(const RootRequestMapper::textPairs_t& p_pairs);
 
 signals:

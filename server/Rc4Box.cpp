@@ -1,4 +1,5 @@
 #include "Rc4Box.h"
+#include "textCodec.h"
 
 #include <utility>
 
@@ -48,5 +49,5 @@ QByteArray Rc4Box::decryptFromHex(const QByteArray& p_arrText)
 
 QByteArray Rc4Box::telegramKey(const QString& p_strPassword, const QString& p_strCipherBegin)
 {
-    return (p_strPassword + p_strCipherBegin).toLocal8Bit();
+    return textCodec_n::to8Bit(p_strPassword + p_strCipherBegin);
 }

@@ -30,7 +30,7 @@ public:
     QByteArray decryptFromHex(const QByteArray& p_arrText);
 
     // The key of one telegram: the communication password followed directly
-    // by the cipher-begin value the device sent, in the local 8-bit encoding.
+    // by the cipher-begin value the device sent, as Windows-1252 bytes.
     static QByteArray telegramKey(const QString& p_strPassword, const QString& p_strCipherBegin);
 
 private:

@@ -7,19 +7,16 @@
 #include "HttpResponse.h"
 #include "HttpV0Processor.h"
 #include "HttpV1Processor.h"
-#include "appSettings.h"
 #include "mapperConstants.h"
 #include "requestLogFile.h"
+#include "serverContext.h"
+#include "textCodec.h"
 
-#include <QAtomicInt>
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-
-// Process-wide; the first request gets id 1.
-QAtomicInt s_requestCounter;
 
 using namespace mapperConstants_n;
 
@@ -37,25 +34,15 @@ QByteArray joinedParameters(const HttpRequest::ParameterList& p_parameters)
 
 } // namespace
 
-RootRequestMapper::RootRequestMapper(const QString& p_strName, QObject* p_pParent)
-    : HttpRequestHandler(p_pParent), m_strName(p_strName), m_pV1Processor(new HttpV1Processor(this)),
-      m_pV0Processor(new HttpV0Processor(this))
+RootRequestMapper::RootRequestMapper(serverContext_c& p_context, const QString& p_strName, QObject* p_pParent)
+    : HttpRequestHandler(p_pParent), m_context(p_context), m_strName(p_strName),
+      m_pV1Processor(new HttpV1Processor(this)), m_pV0Processor(new HttpV0Processor(this))
 {
     connect(m_pV1Processor, &HttpV1Processor::sendNotification, this, &RootRequestMapper::sendNotification);
     connect(m_pV0Processor, &HttpV0Processor::sendNotification, this, &RootRequestMapper::sendNotification);
 }
 
 RootRequestMapper::~RootRequestMapper() = default;
-
-int RootRequestMapper::nextRequestId()
-{
-    return s_requestCounter.fetchAndAddOrdered(1) + 1;
-}
-
-int RootRequestMapper::lastRequestId()
-{
-    return s_requestCounter.loadAcquire();
-}
 
 void RootRequestMapper::registerMetaTypes()
 {
@@ -73,7 +60,7 @@ void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response
     context.clock.start();
     context.peer = p_request.peerAddress();
 
-    const appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
     if (settings.immediateClose() != 0)
         p_response.setHeader("Connection", "close");
     if (settings.saveIncomingReq() != 0)
@@ -101,7 +88,7 @@ void RootRequestMapper::appendToRequestLog(const context_t& p_context,
 void RootRequestMapper::checkAuthentication(context_t& p_context) const
 {
     p_context.authFailed = false;
-    const appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
     if (settings.baActive() == 0)
         return;
 
@@ -151,7 +138,7 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
         request.headers.emplace_back(it.key(), it.value());
     }
 
-    p_context.id = nextRequestId();
+    p_context.id = m_context.nextRequestId();
     p_context.requestInfo.insert(QStringLiteral("Request-ID"), p_context.id);
     p_context.requestInfo.insert(QStringLiteral("Receiving-Time"), p_context.received);
     if (trace) {
@@ -162,10 +149,13 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
 
     const QByteArray decodedPath = http.path();
     request.method = http.method();
-    request.path = QString::fromUtf8(decodedPath);
+    request.path = textCodec_n::fromWire(decodedPath);
     request.parameters = http.parameterList();
-    if (!request.parameters.isEmpty())
-        request.path += QLatin1Char('?') + QString::fromUtf8(joinedParameters(request.parameters));
+    for (int i = 0; i < request.parameters.size(); ++i) {
+        const auto& pair = request.parameters.at(i);
+        request.path +=
+            (i == 0 ? QLatin1Char('?') : QLatin1Char('&')) + pair.first + QLatin1Char('=') + pair.second;
+    }
     request.body = http.body();
     if (http.localCertificate())
         request.localCertificate = *http.localCertificate();
@@ -194,7 +184,7 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
 {
     const QByteArray& p = p_context.path;
     const HttpRequest& http = p_context.httpRequest;
-    const appSettings_c& settings = appSettings_c::instance();
+    const appSettings_c& settings = m_context.settings();
 
     // JSON comes first: it is served whatever the authentication says.
     if (http.header("content-type").startsWith("application/json"))
@@ -210,14 +200,14 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
     if (p.startsWith(kFirmwareArea) && !http.parameter("firmware").isEmpty())
         return {"firmware-reflect", &RootRequestMapper::answerFirmwareReflect};
     // An empty base path matches every path.
-    if (p.startsWith(settings.level1BasePath().toLocal8Bit()) && p_context.request.isLevel1())
+    if (p.startsWith(textCodec_n::to8Bit(settings.level1BasePath())) && p_context.request.isLevel1())
         return {"api-1", &RootRequestMapper::answerLevel1};
-    if (p.startsWith(settings.level0BasePath().toLocal8Bit()) &&
+    if (p.startsWith(textCodec_n::to8Bit(settings.level0BasePath())) &&
         p_context.request.hasParameter(QStringLiteral("table")))
         return {"api-0", &RootRequestMapper::answerLevel0};
     if (p.startsWith(generatorPrefix))
         return {"generator", &RootRequestMapper::answerGenerator};
-    if (p.startsWith(settings.iffBasePath().toLocal8Bit()))
+    if (p.startsWith(textCodec_n::to8Bit(settings.iffBasePath())))
         return {"iff-handler", &RootRequestMapper::answerIff};
     return {"no-handler", &RootRequestMapper::answerDefaultPage};
 }
@@ -244,13 +234,14 @@ void RootRequestMapper::answerJson(context_t& p_context)
     // Marked as level 1, so that the hook answers it like a level-1 telegram.
     request.parameters.prepend(qMakePair(QStringLiteral("qx_api"), QStringLiteral("1")));
 
-    const QByteArray source = request.method.toUpper() == "GET" ? request.path.toLocal8Bit() : request.body;
-    p_context.requestData = QString(QStringLiteral("JSON: ") + QString::fromLocal8Bit(source));
+    const QByteArray source =
+        request.method.toUpper() == "GET" ? textCodec_n::to8Bit(request.path) : request.body;
+    p_context.requestData = QString(QStringLiteral("JSON: ") + textCodec_n::fromWire(source));
 
     const QJsonObject received = QJsonDocument::fromJson(source).object();
     vecParameter_t record;
     for (auto it = received.constBegin(); it != received.constEnd(); ++it)
-        record.emplace_back(it.key().toLocal8Bit(), it.value().toString().toLocal8Bit());
+        record.emplace_back(textCodec_n::to8Bit(it.key()), textCodec_n::to8Bit(it.value().toString()));
     emit receivedDataset(p_context.id, record);
 
     response.status = 200;
@@ -268,7 +259,7 @@ void RootRequestMapper::answerJson(context_t& p_context)
     p_context.httpResponse.setStatus(response.status, QByteArray());
     if (!action.isEmpty()) {
         action.chop(1);
-        answer.insert(QStringLiteral("ACTION"), QString::fromLocal8Bit(action));
+        answer.insert(QStringLiteral("ACTION"), textCodec_n::from8Bit(action));
     }
     const QByteArray body = QJsonDocument(answer).toJson(QJsonDocument::Indented);
     p_context.httpResponse.write(body, true);
@@ -287,7 +278,7 @@ void RootRequestMapper::answerAuthenticationFailed(context_t& p_context)
                                    : QStringLiteral("Header:") + QString::fromUtf8(auth),
                     QStringLiteral("User/Pass: ") + p_context.credentials};
     response.setHeader("WWW-Authenticate",
-                       "Basic realm=\"" + appSettings_c::instance().baRealm().toLocal8Bit() + '"');
+                       "Basic realm=\"" + textCodec_n::to8Bit(m_context.settings().baRealm()) + '"');
     // No body: the connection completes the response.
     finish(p_context);
 }

@@ -24,6 +24,7 @@ class HttpRequest;
 class HttpResponse;
 class HttpV0Processor;
 class HttpV1Processor;
+class serverContext_c;
 class telegramExchange_c;
 
 // The one request handler behind the listener of a port. service() stamps
@@ -39,8 +40,9 @@ class telegramExchange_c;
 // them. Every other signal carries copies and is meant for queued delivery
 // to the user interface thread.
 //
-// Settings come from appSettings_c::instance() at the moment they are used,
-// so a changed value applies from the next request on.
+// Settings come from the server context at the moment they are used, so a
+// changed value applies from the next request on; request ids and upload
+// numbers are the context's too.
 class RootRequestMapper : public HttpRequestHandler
 {
     Q_OBJECT
@@ -90,7 +92,7 @@ public:
     };
 
     // The answer under construction. Texts given to the setters are stored
-    // in the local 8-bit encoding; names compare exactly and the first
+    // as Windows-1252 bytes; names compare exactly and the first
     // matching pair wins.
     struct response_t
     {
@@ -114,7 +116,8 @@ public:
     };
 
     // Creates both protocol processors and relays their notifications.
-    explicit RootRequestMapper(const QString& p_strName, QObject* p_pParent = nullptr);
+    // p_context must outlive the mapper.
+    RootRequestMapper(serverContext_c& p_context, const QString& p_strName, QObject* p_pParent = nullptr);
     ~RootRequestMapper() override;
 
     void service(HttpRequest& p_request, HttpResponse& p_response) override;
@@ -126,14 +129,6 @@ public:
     // Detailed request traces on the debug output.
     void setDebugOutput(bool p_bDebugOutput) { m_bDebugOutput = p_bDebugOutput; }
     bool debugOutput() const { return m_bDebugOutput; }
-
-    // The id handed to the most recent request of the process, 0 before the
-    // first one. Ids are process-wide and start at 1.
-    static int lastRequestId();
-    // The number of the most recently stored upload of the process (upload
-    // area and IFF endpoint together), 0 before the first one. A stored
-    // upload is named by its number in the upload directory.
-    static int lastUploadNumber();
 
     // Registers every type that the mapper's signals carry across threads,
     // under the names that queued connections use: "QVector< int >",
@@ -258,8 +253,7 @@ private:
     // false when the answer has neither.
     bool answerWithFile(context_t& p_context);
 
-    static int nextRequestId();
-
+    serverContext_c& m_context;
     const QString m_strName;
     std::atomic<bool> m_bSecure{false};
     std::atomic<bool> m_bDebugOutput{false};

@@ -2,8 +2,9 @@
 
 #include "HttpResponse.h"
 #include "RootRequestMapper.h"
-#include "appSettings.h"
 #include "mapperConstants.h"
+#include "serverContext.h"
+#include "textCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,8 +36,7 @@ void RootRequestMapper::answerDownload(context_t& p_context)
     emit serviceHook(p_context.peer, p_context.id, p_context.request, p_context.response);
     // Zero characters are kept, so that serveFile() refuses such names.
     const QByteArray& path = p_context.path;
-    p_context.requestData =
-        serveFile(QString::fromLocal8Bit(path.constData(), path.size()), p_context.httpResponse);
+    p_context.requestData = serveFile(textCodec_n::fromWire(path), p_context.httpResponse);
     finish(p_context);
 }
 
@@ -46,7 +46,7 @@ QStringList RootRequestMapper::serveFile(const QString& p_strPath, HttpResponse&
     const int prefix = path.indexOf(kDownloadArea);
     if (prefix >= 0)
         path = path.mid(prefix);
-    const QString directory = appSettings_c::instance().dlDir();
+    const QString directory = m_context.settings().dlDir();
     const QString fileName = directory + QLatin1Char('/') + path.mid(kDownloadArea.size());
 
     // "/.." is refused outright; the location check also catches what it
@@ -58,9 +58,9 @@ QStringList RootRequestMapper::serveFile(const QString& p_strPath, HttpResponse&
     if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly)) {
         p_response.setHeader("Content-Type", mapperConstants_n::htmlContentType);
         p_response.setStatus(404, "Not Found / Not Implemented");
-        p_response.write(QString(QStringLiteral("<html><body>Failed to locate file ") + path +
-                                 QStringLiteral(" at ") + fileName + QStringLiteral("</body></html>"))
-                             .toLocal8Bit(),
+        p_response.write(textCodec_n::to8Bit(QStringLiteral("<html><body>Failed to locate file ") + path +
+                                             QStringLiteral(" at ") + fileName +
+                                             QStringLiteral("</body></html>")),
                          true);
         return {QStringLiteral("no file: ") + fileName};
     }

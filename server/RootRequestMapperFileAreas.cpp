@@ -4,11 +4,10 @@
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 #include "RootRequestMapper.h"
-#include "appSettings.h"
 #include "firmwareArchive.h"
 #include "mapperConstants.h"
+#include "serverContext.h"
 
-#include <QAtomicInt>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -17,9 +16,6 @@
 #include <algorithm>
 
 namespace {
-
-// Process-wide; the first stored upload is named "1".
-QAtomicInt s_uploadCounter;
 
 // Uploads are copied and generated data is sent in pieces of this size, so
 // neither is ever held in memory whole.
@@ -65,11 +61,6 @@ const QByteArray& generatedPiece()
 }
 
 } // namespace
-
-int RootRequestMapper::lastUploadNumber()
-{
-    return s_uploadCounter.loadAcquire();
-}
 
 void RootRequestMapper::answerUpload(context_t& p_context)
 {
@@ -119,8 +110,8 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
     if (m_bDebugOutput)
         qDebug().noquote() << "UPLOADED FILE" << uploaded->fileName();
 
-    const int number = s_uploadCounter.fetchAndAddOrdered(1) + 1;
-    const QString destination = QDir(appSettings_c::instance().upDir()).filePath(QString::number(number));
+    const int number = m_context.nextUploadNumber();
+    const QString destination = QDir(m_context.settings().upDir()).filePath(QString::number(number));
     if (m_bDebugOutput)
         qDebug().noquote() << "SAVING TO FILE" << destination;
     p_context.requestInfo.insert(QStringLiteral("Filepath on Server"), destination);
@@ -156,7 +147,7 @@ void RootRequestMapper::answerFirmwareGet(context_t& p_context)
     const QByteArray name = p_context.httpRequest.parameter("get");
 
     int code = 0;
-    const QByteArray data = readArchiveEntry(appSettings_c::instance().firmwareFile(), name, code);
+    const QByteArray data = readArchiveEntry(m_context.settings().firmwareFile(), name, code);
     if (code != 0) {
         response.setStatus(404, "Not found");
         response.write("Failed to access firmware file " + name + " - Error code " + QByteArray::number(code),
@@ -184,7 +175,7 @@ void RootRequestMapper::answerFirmwareReflect(context_t& p_context)
     }
 
     const QByteArray& key = parts.last();
-    const QString archive = appSettings_c::instance().firmwareFile();
+    const QString archive = m_context.settings().firmwareFile();
     int code = 0;
     const QByteArrayList matches = listArchiveEntries(archive, key, code);
     if (code != 0)

@@ -4,6 +4,7 @@
 #include "HttpV0Processor.h"
 #include "RootRequestMapper.h"
 #include "telegramExchange.h"
+#include "textCodec.h"
 
 #include <QDebug>
 
@@ -20,7 +21,7 @@ void RootRequestMapper::answerLevel0(context_t& p_context)
     m_pV0Processor->process(p_context.id, request, response, p_context.requestData);
     emit serviceHook(p_context.peer, p_context.id, request, response);
     deliverTelegram(p_context);
-    p_context.httpResponse.setStatus(response.status, response.statusText.toLocal8Bit());
+    p_context.httpResponse.setStatus(response.status, textCodec_n::to8Bit(response.statusText));
 
     exchange.beginCipher();
     exchange.appendItems(response.parameters);
@@ -40,7 +41,7 @@ void RootRequestMapper::traceLevel0Checksum(const context_t& p_context) const
             qDebug() << "... ignored";
             continue;
         }
-        const QByteArray bytes = pair.second.toLocal8Bit();
+        const QByteArray bytes = textCodec_n::to8Bit(pair.second);
         qDebug().noquote() << "... DATA" << bytes.toHex(' ');
         for (const char byte : bytes)
             sum += quint8(byte);

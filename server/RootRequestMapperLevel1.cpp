@@ -5,6 +5,7 @@
 #include "HttpV1Processor.h"
 #include "RootRequestMapper.h"
 #include "telegramExchange.h"
+#include "textCodec.h"
 
 #include <algorithm>
 
@@ -28,7 +29,7 @@ void RootRequestMapper::answerLevel1(context_t& p_context)
         // received and sends it again.
         p_context.httpResponse.setStatus(417, "invalid server response");
     } else {
-        p_context.httpResponse.setStatus(response.status, response.statusText.toLocal8Bit());
+        p_context.httpResponse.setStatus(response.status, textCodec_n::to8Bit(response.statusText));
         exchange.appendClearItem(items.front().first, items.front().second);
         exchange.beginCipher();
         exchange.appendItems(items);
@@ -60,7 +61,7 @@ bool RootRequestMapper::answerWithFile(context_t& p_context)
         p_context.requestData = QStringList{QStringLiteral("Direct data provisioning")};
     } else {
         // The path ends at the first zero byte.
-        p_context.requestData = serveFile(QString::fromLocal8Bit(file->second.constData()), http);
+        p_context.requestData = serveFile(textCodec_n::from8Bit(QByteArray(file->second.constData())), http);
     }
     finish(p_context);
     return true;

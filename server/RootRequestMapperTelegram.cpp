@@ -2,7 +2,7 @@
 
 #include "HttpResponse.h"
 #include "RootRequestMapper.h"
-#include "appSettings.h"
+#include "serverContext.h"
 #include "telegramExchange.h"
 
 #include <QDebug>
@@ -10,7 +10,7 @@
 bool RootRequestMapper::openTelegram(context_t& p_context, telegramExchange_c& p_exchange)
 {
     const telegramExchange_c::Telegram telegram =
-        p_exchange.open(p_context.request, appSettings_c::instance().commKey(), m_bDebugOutput);
+        p_exchange.open(p_context.request, m_context.settings().commKey(), m_bDebugOutput);
     if (telegram != telegramExchange_c::Telegram::Refused)
         return true;
 

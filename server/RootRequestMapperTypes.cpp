@@ -1,6 +1,7 @@
 // The value types of one request and its answer.
 
 #include "RootRequestMapper.h"
+#include "textCodec.h"
 
 #include <QDebug>
 
@@ -73,34 +74,34 @@ void RootRequestMapper::request_t::debugDump() const
 
 QByteArray RootRequestMapper::response_t::parameter(const QString& p_strName) const
 {
-    const auto it = findFirst(parameters, p_strName.toLocal8Bit());
+    const auto it = findFirst(parameters, textCodec_n::to8Bit(p_strName));
     return it != parameters.end() ? it->second : QByteArray();
 }
 
 void RootRequestMapper::response_t::addParameter(const QString& p_strName, const QString& p_strValue)
 {
-    parameters.emplace_back(p_strName.toLocal8Bit(), p_strValue.toLocal8Bit());
+    parameters.emplace_back(textCodec_n::to8Bit(p_strName), textCodec_n::to8Bit(p_strValue));
 }
 
 void RootRequestMapper::response_t::setParameter(const QString& p_strName, const QString& p_strValue)
 {
-    const auto it = findFirst(parameters, p_strName.toLocal8Bit());
+    const auto it = findFirst(parameters, textCodec_n::to8Bit(p_strName));
     if (it != parameters.end())
-        it->second = p_strValue.toLocal8Bit();
+        it->second = textCodec_n::to8Bit(p_strValue);
     else
         addParameter(p_strName, p_strValue);
 }
 
 void RootRequestMapper::response_t::removeParameter(const QString& p_strName)
 {
-    const auto it = findFirst(parameters, p_strName.toLocal8Bit());
+    const auto it = findFirst(parameters, textCodec_n::to8Bit(p_strName));
     if (it != parameters.end())
         parameters.erase(it);
 }
 
 void RootRequestMapper::response_t::setField(const QString& p_strName, const QString& p_strValue)
 {
-    fields.insert(p_strName.toLocal8Bit(), p_strValue.toLocal8Bit());
+    fields.insert(textCodec_n::to8Bit(p_strName), textCodec_n::to8Bit(p_strValue));
 }
 
 void RootRequestMapper::response_t::debugDump() const

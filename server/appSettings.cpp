@@ -29,12 +29,6 @@ template <typename T> T appSettings_c::read(T values_t::*p_pMember) const
     return m_values.*p_pMember;
 }
 
-appSettings_c& appSettings_c::instance()
-{
-    static appSettings_c s_settings;
-    return s_settings;
-}
-
 appSettings_c::values_t appSettings_c::values() const
 {
     QReadLocker locker(&m_lock);

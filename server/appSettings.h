@@ -8,7 +8,7 @@
 #include <functional>
 
 // The operator settings of the application (the values kept in
-// qxwebserver.cfg), held once per process.
+// qxwebserver.cfg), held by the server context.
 //
 // Threading: every member function may be called from any thread. Readers
 // get copies taken under a read lock, writers replace values under a write
@@ -55,13 +55,10 @@ public:
         bool operator!=(const values_t& p_other) const { return !(*this == p_other); }
     };
 
-    // A standalone set with the defaults; tests and tools may use their own.
+    // A set with the defaults; each server context holds one.
     appSettings_c() = default;
     appSettings_c(const appSettings_c&) = delete;
     appSettings_c& operator=(const appSettings_c&) = delete;
-
-    // The process-wide settings that the server and the windows share.
-    static appSettings_c& instance();
 
     values_t values() const;
     void setValues(const values_t& p_values);

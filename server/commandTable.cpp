@@ -1,10 +1,5 @@
 #include "commandTable.h"
 
-#include "appSettings.h"
-
-#include <QMutex>
-#include <QMutexLocker>
-
 #include <algorithm>
 
 namespace commandTable_n {
@@ -53,11 +48,6 @@ catalogue_t buildCatalogue()
         {"qx_var", {"Name", "Value"}},
     };
 }
-
-// The plan and its lock. Copies of a plan_t share its data, so taking and
-// replacing the list under the lock costs no more than a reference count.
-QMutex s_planMutex;
-plan_t s_plan;
 
 const QString kApi = QStringLiteral("qx_api");
 const QString kStatus = QStringLiteral("status");
@@ -154,18 +144,6 @@ int maxParameterCount()
     return count;
 }
 
-plan_t plannedCommands()
-{
-    const QMutexLocker locker(&s_planMutex);
-    return s_plan;
-}
-
-void setPlannedCommands(const plan_t& p_plan)
-{
-    const QMutexLocker locker(&s_planMutex);
-    s_plan = p_plan;
-}
-
 bool needsEscaping(const QString& p_strText)
 {
     return p_strText.contains(QLatin1Char('=')) || p_strText.contains(QLatin1Char('&')) ||
@@ -186,22 +164,17 @@ plan_t planFromRows(const planningRows_t& p_rows)
     return plan;
 }
 
-bool parkOneShotRows(planningRows_t& p_rows)
+QVector<int> parkOneShotRows(planningRows_t& p_rows)
 {
-    bool changed = false;
-    for (QStringList& row : p_rows) {
+    QVector<int> parked;
+    for (int i = 0; i < p_rows.size(); ++i) {
+        QStringList& row = p_rows[i];
         if (!row.isEmpty() && row.constFirst() == QLatin1String("1")) {
             row.first() = QStringLiteral("-");
-            changed = true;
+            parked.append(i);
         }
     }
-    return changed;
-}
-
-void applyPlannedCommands(const RootRequestMapper::request_t& p_request,
-                          RootRequestMapper::response_t& p_response)
-{
-    applyCommands(plannedCommands(), appSettings_c::instance().responseAckMethod(), p_request, p_response);
+    return parked;
 }
 
 void applyCommands(const plan_t& p_plan, int p_nAckMode, const RootRequestMapper::request_t& p_request,

@@ -9,9 +9,8 @@
 // The device commands: their vocabulary, the operator's current plan, and the
 // encoding that puts planned commands into the answer to a data telegram.
 //
-// Threads: every function may be called from any thread. The catalogue is
-// immutable once filled; the plan is replaced whole and copied whole under
-// one lock, so a reader sees either the old or the new plan, never a mix.
+// Threads: every function may be called from any thread; the catalogue is
+// immutable once filled. The operator's current plan is a commandPlan_c.
 namespace commandTable_n {
 
 // Command name -> parameter labels (the hints of the planning table's
@@ -40,10 +39,6 @@ const catalogue_t& commandCatalogue();
 // The size of the longest label list (the planning table's parameter columns).
 int maxParameterCount();
 
-// The operator's plan, empty at start.
-plan_t plannedCommands();
-void setPlannedCommands(const plan_t& p_plan);
-
 // Whether a parameter text holds "=", "&" or ",", which would break the
 // name=value&... structure of an answer; the operator writes them as "%3d",
 // "%26" and "%2c" instead, and the device decodes them.
@@ -58,16 +53,12 @@ using planningRows_t = QList<QStringList>;
 // texts are skipped; trailing empty parameter texts are dropped and the rest
 // joined by "," (inner empty texts stay as empty fields).
 plan_t planFromRows(const planningRows_t& p_rows);
-// Parks every one-shot row ("1" becomes "-"); true when any row changed.
-bool parkOneShotRows(planningRows_t& p_rows);
+// Parks every one-shot row ("1" becomes "-"); the numbers of those rows.
+QVector<int> parkOneShotRows(planningRows_t& p_rows);
 
-// Puts the planned commands and the acknowledgement mode (read from the
-// application settings) into p_response, in the form of the request's
-// protocol level. Meant for the service hook, after the processor has put
-// its default items in place.
-void applyPlannedCommands(const RootRequestMapper::request_t& p_request,
-                          RootRequestMapper::response_t& p_response);
-// The same with a given plan and mode, for callers with plans of their own.
+// Puts the plan's commands and the acknowledgement mode into p_response, in
+// the form of the request's protocol level. Meant for the service hook, after
+// the processor has put its default items in place.
 //
 // Level 1 (the request holds the pair qx_api=1): every command goes out under
 // its own name with its text unescaped ("\r", "\n", "\\"); a "__custom__"

@@ -21,12 +21,12 @@ inline QString configFileName()
 // unreadable file changes nothing else (debug line "Failed to open config
 // file"). Lines that match no key are logged ("Unhandled config line") and
 // skipped; a repeated key takes the last value.
-void readConfiguration(const QString& p_strFileName, appSettings_c& p_settings = appSettings_c::instance());
+void readConfiguration(const QString& p_strFileName, appSettings_c& p_settings);
 
 // Writes all settings and planning rows of p_settings to p_fileName,
 // replacing the file. Returns false, with the debug line "Failed to create
 // config file", when the file cannot be created or written.
-bool writeConfiguration(const QString& p_strFileName, appSettings_c& p_settings = appSettings_c::instance());
+bool writeConfiguration(const QString& p_strFileName, appSettings_c& p_settings);
 
 // The names of the listener settings files in the order in which they are
 // looked up: "settings-0.ini" to "settings-9.ini".

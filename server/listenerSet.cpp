@@ -2,12 +2,12 @@
 
 #include "RootRequestMapper.h"
 #include "configFile.h"
-#include "datasetWriter.h"
+#include "serverContext.h"
 #include "serverListener.h"
 
 #include <QCoreApplication>
 
-listenerSet_c::listenerSet_c() : m_pRecords(std::make_unique<datasetWriter_c>(1)) {}
+listenerSet_c::listenerSet_c(serverContext_c& p_context) : m_context(p_context) {}
 
 listenerSet_c::~listenerSet_c()
 {
@@ -21,15 +21,17 @@ void listenerSet_c::createListeners(const factory_t& p_fnCreate)
         if (!listener)
             continue;
         m_listeners << listener;
-        QObject::connect(listener->mapper(), &RootRequestMapper::receivedDataset, m_pRecords.get(),
+        QObject::connect(listener->mapper(), &RootRequestMapper::receivedDataset, &m_context.records(),
                          &datasetWriter_c::slotReceivedDataset, Qt::DirectConnection);
     }
 }
 
 void listenerSet_c::openRecordsFile()
 {
-    m_pRecords->open(QStringLiteral("records-kvp.txt"));
-    m_pRecords->setEnabled(true);
+    datasetWriter_c& records = m_context.records();
+    records.setFormat(1);
+    records.open(QStringLiteral("records-kvp.txt"));
+    records.setEnabled(true);
 }
 
 void listenerSet_c::shutdown()

@@ -6,12 +6,14 @@
 #include <functional>
 #include <memory>
 
-class datasetWriter_c;
-class serverListener_c;
+#include "RootRequestMapper.h"
+#include "serverListener.h"
+
+class serverContext_c;
 
 // The listeners of one run, made from the listener settings files
-// settings-0.ini to settings-9.ini of the working directory, and the records
-// file "records-kvp.txt" that all of them feed. The window and the
+// settings-0.ini to settings-9.ini of the working directory, feeding the
+// records file "records-kvp.txt" of the server context. The window and the
 // window-less run each keep one.
 //
 // Lives in the main thread. Every record is written in the worker thread
@@ -23,7 +25,8 @@ public:
     // Builds the listener of one settings file, or nullptr when there is none.
     using factory_t = std::function<serverListener_c*(const QString& p_strSettingsFileName)>;
 
-    listenerSet_c();
+    // p_context must outlive the set.
+    explicit listenerSet_c(serverContext_c& p_context);
     // Shuts down when that was not done yet.
     ~listenerSet_c();
     listenerSet_c(const listenerSet_c&) = delete;
@@ -38,12 +41,26 @@ public:
     // starts writing.
     void openRecordsFile();
 
+    // Routes the service hook of every mapper to p_pReceiver's
+    // slot_service_hook, connected directly (it runs in the worker threads),
+    // instead of wherever it went before: the window's or the window-less
+    // run's hook, or a test session manager. Requests already in their hook
+    // finish with the previous receiver.
+    template <typename Receiver> void routeServiceHook(Receiver* p_pReceiver)
+    {
+        for (const serverListener_c* listener : qAsConst(m_listeners)) {
+            QObject::disconnect(listener->mapper(), &RootRequestMapper::serviceHook, nullptr, nullptr);
+            QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, p_pReceiver,
+                             &Receiver::slot_service_hook, Qt::DirectConnection);
+        }
+    }
+
     // Closes the listeners, waiting for the requests in progress, and
     // delivers what they reported and is still queued, so nothing of a
     // finished request is lost at the end.
     void shutdown();
 
 private:
-    std::unique_ptr<datasetWriter_c> m_pRecords;
+    serverContext_c& m_context;
     QList<serverListener_c*> m_listeners;
 };

@@ -1,6 +1,7 @@
 #include "telegramExchange.h"
 
 #include "HttpResponse.h"
+#include "textCodec.h"
 
 #include <QDebug>
 
@@ -36,7 +37,7 @@ telegramExchange_c::Telegram telegramExchange_c::open(RootRequestMapper::request
     for (const auto& pair : qAsConst(p_request.parameters)) {
         if (pair.first == m_dialect.cipherBegin)
             continue;
-        QByteArray plain = m_box.decryptFromHex(pair.second.toLocal8Bit());
+        QByteArray plain = m_box.decryptFromHex(textCodec_n::to8Bit(pair.second));
         const int zero = plain.indexOf('\0');
         if (zero >= 0)
             plain.truncate(zero);
@@ -71,7 +72,7 @@ void telegramExchange_c::appendClearItem(const QByteArray& p_arrName, const QByt
 void telegramExchange_c::beginCipher()
 {
     if (m_bEnciphered)
-        appendClearItem(m_dialect.cipherBegin.toLocal8Bit(), m_strCipherBegin.toLocal8Bit());
+        appendClearItem(textCodec_n::to8Bit(m_dialect.cipherBegin), textCodec_n::to8Bit(m_strCipherBegin));
 }
 
 void telegramExchange_c::appendItems(const vecParameter_t& p_items)
@@ -86,8 +87,8 @@ void telegramExchange_c::endCipher()
 {
     if (!m_bEnciphered)
         return;
-    const QByteArray name = m_dialect.cipherEnd.toLocal8Bit();
-    const QByteArray value = m_strCipherBegin.toLocal8Bit();
+    const QByteArray name = textCodec_n::to8Bit(m_dialect.cipherEnd);
+    const QByteArray value = textCodec_n::to8Bit(m_strCipherBegin);
     const QByteArray transmitted = name + '=' + encipher(value) + '&';
     m_arrTransmitted += transmitted;
     m_arrReadable += m_dialect.clearCipherEndInReadable ? name + '=' + value + '&' : transmitted;

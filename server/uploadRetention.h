@@ -17,8 +17,7 @@ class uploadRetention_c : public QObject
 {
     Q_OBJECT
 public:
-    explicit uploadRetention_c(appSettings_c& p_settings = appSettings_c::instance(),
-                               QObject* p_pParent = nullptr);
+    explicit uploadRetention_c(appSettings_c& p_settings, QObject* p_pParent = nullptr);
 
     void start();
 

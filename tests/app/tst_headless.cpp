@@ -1,8 +1,14 @@
 #include "LoopbackClient.h"
 
 #include <QProcess>
+
 #include <QRegularExpression>
 #include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +30,37 @@ void writeFile(const QString& p_strName, const QByteArray& p_arrContent)
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(p_arrContent) == p_arrContent.size());
 }
 
+// A plain socket that reads nothing after the first byte of the answer. Its
+// receive buffer is set small before connecting, so the server soon finds
+// the connection full.
+struct stalledPeer_t
+{
+    stalledPeer_t() : fd(::socket(AF_INET, SOCK_STREAM, 0))
+    {
+        const int size = 4096;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        timeval wait{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~stalledPeer_t() { ::close(fd); }
+    stalledPeer_t(const stalledPeer_t&) = delete;
+    stalledPeer_t& operator=(const stalledPeer_t&) = delete;
+
+    bool ask(quint16 p_nPort, const QByteArray& p_arrRequest)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(p_nPort);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        char first = 0;
+        return fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+               ::send(fd, p_arrRequest.constData(), size_t(p_arrRequest.size()), 0) == p_arrRequest.size() &&
+               ::recv(fd, &first, 1, 0) == 1;
+    }
+
+    const int fd;
+};
+
 } // namespace
 
 // The program without a window, run as an operator runs it: a working
@@ -44,20 +81,26 @@ private slots:
                                      "cmd-table: X\tqx_beep\t3\n"
                                      "cmd-table: 1\tqx_msg\tHi\t5\n"
                                      "cmd-table: -\tqx_time\t2024-05-01T12:00:00\n");
-        writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
+        // Short timeouts on the first port, so that stalled peers are given
+        // up soon and the pool shrinks back quickly; the second keeps the
+        // default read timeout of 10 s.
+        writeFile("settings-0.ini", "host=127.0.0.1\nport=0\nreadTimeout=3000\ncleanupInterval=10\n");
+        writeFile("settings-1.ini", "host=127.0.0.1\nport=0\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(name);
         m_server.setProcessEnvironment(environment);
         m_server.start(QX_WEBSERVER_BINARY, {"--headless"});
-        // The listener is listed first.
-        while (!m_server.canReadLine())
-            QVERIFY2(m_server.waitForReadyRead(10000), "no listener line");
-        const QRegularExpressionMatch listening =
-            QRegularExpression("^HTTP listener on port (\\d+) \\(settings-0.ini\\)\n$")
-                .match(QString::fromUtf8(m_server.readLine()));
-        QVERIFY(listening.hasMatch());
-        m_nPort = quint16(listening.captured(1).toUInt());
+        // The listeners are listed first.
+        for (quint16* port : {&m_nPort, &m_nSecondPort}) {
+            while (!m_server.canReadLine())
+                QVERIFY2(m_server.waitForReadyRead(10000), "no listener line");
+            const QRegularExpressionMatch listening =
+                QRegularExpression("^HTTP listener on port (\\d+) \\(settings-[01].ini\\)\n$")
+                    .match(QString::fromUtf8(m_server.readLine()));
+            QVERIFY(listening.hasMatch());
+            *port = quint16(listening.captured(1).toUInt());
+        }
     }
 
     // Concurrent first requests: the one-shot row goes out with exactly one answer.
@@ -103,19 +146,45 @@ private slots:
         ++m_nRequests;
     }
 
-    // Ended as by closing the window: every request on standard output, every
-    // record in the records file, the configuration written with the one-shot
-    // row parked.
+    // A hundred peers ask for a large answer and never read it: they take
+    // every worker for a while (a device gets 503), until the read timeout
+    // frees the workers again; then threads and descriptors are back where
+    // they were.
+    void stalledPeersFreeTheirWorkers()
+    {
+        const int threads = settledCount("task");
+        const int fds = count("fd");
+        auto peers = stalledPeers(m_nPort);
+        QVERIFY(!peers.empty());
+        QVERIFY(telegramAnswered(503, 5000));
+        QVERIFY(telegramAnswered(200, 15000));
+        peers.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(count("task"), threads, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(count("fd"), fds, 10000);
+    }
+
+    // Ended as by closing the window, while a hundred peers hold every worker
+    // of the second port (read timeout 10 s) with answers they do not read:
+    // the program ends within 5 s all the same, every
+    // request on standard output, every record in the records file, the
+    // configuration written with the one-shot row parked.
     void endsOnSigterm()
     {
+        auto peers = stalledPeers(m_nSecondPort);
+        QVERIFY(!peers.empty());
+        QVERIFY(telegramAnswered(503, 5000, m_nSecondPort));
+        QElapsedTimer clock;
+        clock.start();
         m_server.terminate();
         QVERIFY(m_server.waitForFinished(10000));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString("ended after %1 ms").arg(clock.elapsed())));
         QCOMPARE(m_server.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_server.exitCode(), 0);
         const QString out = QString::fromUtf8(m_server.readAllStandardOutput());
         const QString line =
             "(?m)^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} #\\d+ 127\\.0\\.0\\.1 200 \\d+ ms ";
-        QCOMPARE(out.count('\n'), m_nRequests);
+        // The large answers cut short are reported too.
+        QCOMPARE(out.count('\n'), m_nRequests + m_nStalled);
         QCOMPARE(out.count(QRegularExpression(line + "GET /qx/data\\?table=T&a=12&checksum=183$")),
                  m_nRequests - 2);
         QCOMPARE(out.count(QRegularExpression(line + "GET /qx/data\\?qx_api=1&table=T&b=7$")), 1);
@@ -130,10 +199,62 @@ private slots:
     }
 
 private:
+    // Entries of /proc/<server>/task (threads) or /proc/<server>/fd.
+    int count(const char* p_szWhat) const
+    {
+        return QDir(QStringLiteral("/proc/%1/%2").arg(m_server.processId()).arg(p_szWhat))
+            .entryList(QDir::NoDotAndDotDot | QDir::AllEntries)
+            .size();
+    }
+    // Level-0 telegrams, each on a connection of its own, until one gets
+    // p_nStatus or the deadline passes; answered ones count as requests.
+    bool telegramAnswered(int p_nStatus, int p_nTimeoutMs, quint16 p_nPort = 0)
+    {
+        for (QDeadlineTimer deadline(p_nTimeoutMs); !deadline.hasExpired(); QTest::qWait(20)) {
+            if (telegramStatus(p_nPort ? p_nPort : m_nPort) == p_nStatus)
+                return true;
+        }
+        return false;
+    }
+    int telegramStatus(quint16 p_nPort)
+    {
+        HttpReply reply;
+        if (!LoopbackClient::exchange(p_nPort, kLevel0, &reply, 2000))
+            return 0;
+        m_nRequests += reply.statusCode == 200;
+        return reply.statusCode;
+    }
+    // The count once it has stayed the same for 100 ms.
+    int settledCount(const char* p_szWhat) const
+    {
+        int last = -1;
+        for (int same = 0; same < 5; QTest::qWait(20))
+            same = count(p_szWhat) == last ? same + 1 : (last = count(p_szWhat), 0);
+        return last;
+    }
+    // A hundred connections with small receive buffers, each asking for
+    // 100 MB and reading its first byte only. One after the other, each once
+    // its answer has begun, so that all hold a worker at the same time
+    // however small the system's queue of connections waiting to be
+    // accepted. Empty on failure.
+    std::vector<std::unique_ptr<stalledPeer_t>> stalledPeers(quint16 p_nPort)
+    {
+        std::vector<std::unique_ptr<stalledPeer_t>> peers(100);
+        for (auto& peer : peers) {
+            peer = std::make_unique<stalledPeer_t>();
+            if (!peer->ask(p_nPort, "GET /gen-data/100000000 HTTP/1.1\r\nHost: d\r\n\r\n"))
+                return {};
+            ++m_nStalled;
+        }
+        return peers;
+    }
+
     QTemporaryDir m_dir;
     QProcess m_server;
     quint16 m_nPort = 0;
+    quint16 m_nSecondPort = 0;
     int m_nRequests = 0;
+    int m_nStalled = 0;
 };
 
 QTEST_GUILESS_MAIN(tst_Headless)

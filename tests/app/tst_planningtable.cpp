@@ -5,6 +5,7 @@
 #include "mainWindow.h"
 #include "planningTable.h"
 #include "requestList.h"
+#include "requestLogView.h"
 
 #include <QComboBox>
 #include <QMenu>
@@ -42,7 +43,7 @@ private slots:
             p_v.responseAckMethod = commandTable_n::Acknowledge;
             p_v.activateUploadRetention = 0;
         });
-        commandTable_n::setPlannedCommands({});
+        m_fixture.context.plan().setCommands({});
     }
 
     // clang-format off
@@ -58,13 +59,13 @@ private slots:
         QTest::newRow("unchecked time") << time << edit_t([](mainWindow_c& w) {
             w.planningTable()->item(0, 0)->setCheckState(Qt::Unchecked); }) << "" << "";
         QTest::newRow("inner empty parameters") << rows_t{{"X", "qx_msg"}} << edit_t([](mainWindow_c& w) {
-            w.slotParameterValueChanged(0, 2, " a ");
-            w.slotParameterValueChanged(0, 4, "c"); }) << "&qx_msg=a,,c" << "&qx_msg=a,,c";
+            w.planningTable()->slotParameterValueChanged(0, 2, " a ");
+            w.planningTable()->slotParameterValueChanged(0, 4, "c"); }) << "&qx_msg=a,,c" << "&qx_msg=a,,c";
         QTest::newRow("rows of selected cells removed") << rows_t{{"X", "qx_ek", "a"}, {"X", "qx_ek", "b"},
             {"X", "qx_ek", "c"}, {"X", "qx_ek", "d"}, {"X", "qx_ek", "e"}} << edit_t([](mainWindow_c& w) {
             w.planningTable()->setRangeSelected({3, 2, 3, 3}, true);
             w.planningTable()->setRangeSelected({1, 0, 1, 0}, true);
-            w.slotTableRemoveRow(); }) << "&qx_ek=a&qx_ek=c&qx_ek=e" << "&qx_ek=a&qx_ek=c&qx_ek=e";
+            w.planningTable()->removeSelectedRows(); }) << "&qx_ek=a&qx_ek=c&qx_ek=e" << "&qx_ek=a&qx_ek=c&qx_ek=e";
     }
     // clang-format on
     void answers()
@@ -80,13 +81,22 @@ private slots:
         QCOMPARE(QString(answer(true)), "qx_api=1" + level1);
     }
 
-    // Sent with the first answer only; the row is shown parked once the
-    // window has heard of that answer.
+    // Eight devices at once: the one-shot row goes out with exactly one of
+    // their answers, and the table shows it parked once the window has heard
+    // of that.
     void oneShotRow()
     {
         const auto w = window({{"1", "qx_beep", "3"}, {"X", "qx_ek", "n"}});
         QTableWidgetItem* activation = w->planningTable()->item(0, 0);
-        QCOMPARE(answer(false), s_ack0 + "&beep=3&qx_ek=n");
+        std::atomic<int> withBeep{0};
+        QVERIFY(m_fixture.runClients(
+            8, 1, [](int, int) { return request(false); },
+            [&](const HttpReply& p_reply) {
+                const QByteArray body = p_reply.body.trimmed();
+                withBeep += body == s_ack0 + "&beep=3&qx_ek=n";
+                return body == s_ack0 + "&beep=3&qx_ek=n" || body == s_ack0 + "&qx_ek=n";
+            }));
+        QCOMPARE(withBeep.load(), 1);
         QTRY_COMPARE(activation->checkState(), Qt::Unchecked);
         QCOMPARE(answer(false), s_ack0 + "&qx_ek=n");
         QCOMPARE(w->planningRows(), (rows_t{{"-", "qx_beep", "3"}, {"X", "qx_ek", "n"}}));
@@ -108,8 +118,8 @@ private slots:
         QFETCH(int, used);
         const QStringList texts{"p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
         const auto w = window({QStringList{"X", "qx_msg"} + texts});
-        w->slotCommandChanged(0, 1, command);
         planningTable_c* table = w->planningTable();
+        table->slotCommandChanged(0, 1, command);
         const QStringList labels = commandTable_n::commandCatalogue().value(command);
         for (int column = 2; column < 10; ++column) {
             const QTableWidgetItem* cell = table->item(0, column);
@@ -119,7 +129,7 @@ private slots:
             QCOMPARE(cell->text(), texts.at(column - 2));
         }
         const QStringList parameters = texts.mid(0, used);
-        QCOMPARE(commandTable_n::plannedCommands(),
+        QCOMPARE(m_fixture.context.plan().commands(),
                  commandTable_n::plan_t({{command, parameters.join(',')}}));
     }
 
@@ -160,7 +170,7 @@ private slots:
         std::unique_ptr<QMenu>(table->createCellMenu(0, 2))->actions().last()->trigger();
         QCOMPARE(table->item(0, 2)->text(), escaped);
         QCOMPARE(entries(), (QStringList{"-" + preview, "|", "-Escape instruction"}));
-        QCOMPARE(commandTable_n::plannedCommands(), commandTable_n::plan_t({{"qx_var", escaped}}));
+        QCOMPARE(m_fixture.context.plan().commands(), commandTable_n::plan_t({{"qx_var", escaped}}));
     }
 
     // clang-format off
@@ -206,18 +216,18 @@ private slots:
         if (removeRowAbove)
             table->removeRow(0);
         if (finish == "focus")
-            w->requestList()->setFocus();
+            w->requestLog()->requestList()->setFocus();
         else
             QTest::keyClick(line, finish == "return" ? Qt::Key_Return : Qt::Key_Escape);
         QTRY_VERIFY(line.isNull());
-        QCOMPARE(commandTable_n::plannedCommands().constLast(), qMakePair(QString("qx_kvp"), variable));
+        QCOMPARE(m_fixture.context.plan().commands().constLast(), qMakePair(QString("qx_kvp"), variable));
     }
 
     // Four devices at once with "delay-requests-by:" 500: each answer leaves
     // no sooner than 500 ms after its request, and the four wait side by side.
     void delayedInParallel()
     {
-        appSettings_c::instance().modify([](appSettings_c::values_t& p_v) { p_v.delayRequestsBy = 500; });
+        m_fixture.context.settings().modify([](appSettings_c::values_t& p_v) { p_v.delayRequestsBy = 500; });
         const auto w = window({{"X", "qx_beep", "2"}});
         static thread_local QElapsedTimer clock;
         QElapsedTimer all;
@@ -250,21 +260,24 @@ private slots:
             saved.setCmdTable(window(rows)->planningRows());
             QVERIFY(writeConfiguration(file, saved));
         }
-        commandTable_n::setPlannedCommands({});
+        m_fixture.context.plan().setCommands({});
         appSettings_c loaded;
         readConfiguration(file, loaded);
         const auto after = window(loaded.cmdTable());
         QCOMPARE(after->planningRows(), rows);
-        QCOMPARE(commandTable_n::plannedCommands(),
+        QCOMPARE(m_fixture.context.plan().commands(),
                  commandTable_n::plan_t({{"qx_time", "2024-05-01T12:00:00"}, {"qx_msg", "hi,,3"}}));
     }
 
 private:
     std::unique_ptr<mainWindow_c> window(const rows_t& p_rows)
     {
-        auto window = std::make_unique<mainWindow_c>();
-        connect(&m_fixture.mapper, &RootRequestMapper::serviceHook, window.get(),
-                &mainWindow_c::slot_service_hook, Qt::DirectConnection);
+        auto window = std::make_unique<mainWindow_c>(m_fixture.context.settings());
+        window->planningTable()->setPlan(&m_fixture.context.plan());
+        m_fixture.setHook(
+            [this](RootRequestMapper::request_t& p_request, RootRequestMapper::response_t& p_response) {
+                m_hook.slot_service_hook(QHostAddress(), 0, p_request, p_response);
+            });
         window->setPlanningRows(p_rows);
         return window;
     }
@@ -272,6 +285,8 @@ private:
     QByteArray answer(bool p_bLevel1) { return m_fixture.exchange(request(p_bLevel1)).body.trimmed(); }
 
     MapperFixture m_fixture;
+    // The window's hook, with its minimum delay of 1 ms.
+    serviceHook_c m_hook{m_fixture.context, 1};
 };
 
 QTEST_MAIN(tst_PlanningTable)

@@ -3,6 +3,7 @@
 #include "RootRequestMapper.h"
 #include "TestCertificate.h"
 #include "mainWindow.h"
+#include "serverContext.h"
 #include "serverListener.h"
 #include "startupTips.h"
 #include "tipOfTheDay.h"
@@ -39,9 +40,8 @@ private slots:
     }
     void init()
     {
-        appSettings_c::instance().resetToDefaults();
-        appSettings_c::instance().modify(
-            [](appSettings_c::values_t& p_v) { p_v.activateUploadRetention = 0; });
+        m_pContext = std::make_unique<serverContext_c>();
+        m_pContext->settings().modify([](appSettings_c::values_t& p_v) { p_v.activateUploadRetention = 0; });
         for (const QString& name : QDir().entryList({"settings-*.ini"}))
             QFile::remove(name);
     }
@@ -51,14 +51,14 @@ private slots:
     // by default: "status" is removed). The tip of the day is on.
     void listenersInFileOrder()
     {
-        appSettings_c::instance().modify([](appSettings_c::values_t& p_v) { p_v.totd = 1; });
+        m_pContext->settings().modify([](appSettings_c::values_t& p_v) { p_v.totd = 1; });
         writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
         writeFile("settings-2.ini", "host=127.0.0.1\nport=0\n");
-        windowServer_c server;
+        windowServer_c server(*m_pContext);
         QCOMPARE(server.listeners().size(), 2);
         QCOMPARE(server.listeners()[0]->settingsFileName(), "settings-0.ini");
         QCOMPARE(server.listeners()[1]->settingsFileName(), "settings-2.ini");
-        QCOMPARE(server.mainWindow()->listenerCount(mainWindow_c::listenerKind_t::http), 2);
+        QCOMPARE(server.mainWindow()->listenerBar()->listenerCount(listenerBar_c::listenerKind_t::http), 2);
         QVERIFY(server.tipOfTheDay() && server.tipOfTheDay()->isVisible());
         QCOMPARE(server.tipOfTheDay()->tips(), startupTips());
         HttpReply reply;
@@ -87,12 +87,13 @@ private slots:
         QTest::newRow("files missing") << "none.crt" << "none.key" << false << "";
         QTest::newRow("garbage certificate")
             << "garbage.pem" << "rsa.key" << false << badCertificate.arg("garbage.pem");
-        QTest::newRow("garbage key") << "rsa.crt" << "garbage.pem" << true << badKey.arg("garbage.pem");
+        QTest::newRow("garbage key: plain HTTP") << "rsa.crt" << "garbage.pem" << false << badKey.arg("garbage.pem");
         QTest::newRow("both swapped: key line first")
             << "rsa.key" << "rsa.crt" << false << badKey.arg("rsa.crt") + '\n' + badCertificate.arg("rsa.key");
     }
     // clang-format on
-    // The listener's status label shows "?" or, with a warning, the icon.
+    // The listener's status label shows "?" or, with a warning, the icon;
+    // the window's kind of listener is what the port speaks.
     void certificateChecks()
     {
         QFETCH(QString, certificate);
@@ -102,22 +103,31 @@ private slots:
         writeFile("settings-3.ini", QStringLiteral("host=127.0.0.1\nport=0\nsslCertFile=%1\nsslKeyFile=%2\n")
                                         .arg(certificate, key)
                                         .toUtf8());
-        mainWindow_c window;
-        std::unique_ptr<serverListener_c> listener(createListener("settings-3.ini", &window));
+        mainWindow_c window(m_pContext->settings());
+        std::unique_ptr<serverListener_c> listener(createListener("settings-3.ini", *m_pContext, &window));
         QVERIFY(listener);
-        QCOMPARE(window.listenerCount(mainWindow_c::listenerKind_t::https), int(https));
-        QCOMPARE(window.listenerCount(mainWindow_c::listenerKind_t::http), int(!https));
-        QCOMPARE(listener->mapper()->isSecure(), https && toolTip.isEmpty());
+        QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::https), int(https));
+        QCOMPARE(window.listenerBar()->listenerCount(listenerBar_c::listenerKind_t::http), int(!https));
+        QCOMPARE(listener->mapper()->isSecure(), https);
+        const quint16 port = listener->listener()->serverPort();
+        // Waiting for what must not come ends early.
+        LoopbackClient tls(https ? 5000 : 500);
+        QCOMPARE(tls.connectTls(port), https);
+        HttpReply reply;
+        QCOMPARE(LoopbackClient::exchange(port, "GET /x HTTP/1.1\r\nHost: dev\r\n\r\n", &reply,
+                                          https ? 500 : 5000),
+                 !https);
         QStringList statusTips;
         for (const QLabel* label : window.statusBar()->findChildren<QLabel*>()) {
             if (label->text() == "?" || !label->pixmap(Qt::ReturnByValue).isNull())
                 statusTips << label->toolTip();
         }
         QCOMPARE(statusTips, QStringList{toolTip});
-        QVERIFY(!createListener("settings-4.ini", &window));
+        QVERIFY(!createListener("settings-4.ini", *m_pContext, &window));
     }
 
 private:
+    std::unique_ptr<serverContext_c> m_pContext;
     QTemporaryDir m_dir;
     TestCertificate m_rsa;
     TestCertificate m_ec;

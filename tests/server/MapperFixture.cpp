@@ -99,7 +99,7 @@ bool MapperFixture::start()
 
 void MapperFixture::resetSettings(const std::function<void(appSettings_c::values_t&)>& p_change)
 {
-    appSettings_c::instance().modify([&](appSettings_c::values_t& values) {
+    context.settings().modify([&](appSettings_c::values_t& values) {
         values = appSettings_c::values_t();
         values.level0BasePath = values.level1BasePath = QStringLiteral("/data");
         values.iffBasePath = QStringLiteral("/iff");
@@ -124,7 +124,7 @@ void MapperFixture::slot_service_hook(QHostAddress, int, RootRequestMapper::requ
 
 QVector<MapperFixture::event_t> MapperFixture::events(const QByteArray& p_arrLast, int p_nId)
 {
-    const int id = p_nId ? p_nId : RootRequestMapper::lastRequestId();
+    const int id = p_nId ? p_nId : context.lastRequestId();
     return QTest::qWaitFor([&] { return names(m_events.value(id)).contains(p_arrLast); })
                ? m_events.value(id)
                : QVector<event_t>();

@@ -5,7 +5,8 @@
 #include "LoopbackClient.h"
 #include "RootRequestMapper.h"
 #include "TestServer.h"
-#include "appSettings.h"
+#include "serverContext.h"
+#include "serviceHook.h"
 
 #include <QHash>
 #include <QMutex>
@@ -41,7 +42,7 @@ struct TestDevice
 // the way the application connects its own (direct, in the worker thread) and
 // a recorder of what the mapper reports (queued, in the test thread).
 //
-// resetSettings() puts the process-wide settings into a known state: levels
+// resetSettings() puts the context's settings into a known state: levels
 // 0 and 1 at "/data", the IFF endpoint at "/iff", downloads from downloadDir().
 class MapperFixture : public QObject
 {
@@ -110,7 +111,10 @@ public:
     // name=value pairs joined by "&", as a record.
     static vecParameter_t pairsOf(const QByteArray& p_arrQuery);
 
-    RootRequestMapper mapper{QStringLiteral("HTTP Listener")};
+    serverContext_c context;
+    RootRequestMapper mapper{context, QStringLiteral("HTTP Listener")};
+    // The application's hook on this context, with no minimum delay.
+    serviceHook_c serviceHook{context, 0};
 
 public slots:
     void slot_service_hook(QHostAddress p_peer, int p_nRequestId, RootRequestMapper::request_t& p_request,

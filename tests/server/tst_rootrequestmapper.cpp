@@ -66,6 +66,8 @@ private slots:
     void telegram_data();
     void telegram();
     void commKeyAppliesFromNextTelegram();
+    void eightBitTexts_data();
+    void eightBitTexts();
     void json_data();
     void json();
     void upload_data();
@@ -91,7 +93,7 @@ private:
 void tst_RootRequestMapper::initTestCase()
 {
     // Ids are process-wide; each request below must take exactly the next.
-    QCOMPARE(RootRequestMapper::lastRequestId(), 0);
+    QCOMPARE(m_fixture.context.lastRequestId(), 0);
     QVERIFY(m_fixture.start());
     for (int i = 0; i < 200000; ++i) // more than three pieces of 64 KiB
         m_binary += char(i);
@@ -123,10 +125,12 @@ void tst_RootRequestMapper::initTestCase()
 
 void tst_RootRequestMapper::usePlan(const planningRows_t& p_rows, int p_nMode)
 {
-    appSettings_c::instance().modify(
+    m_fixture.context.settings().modify(
         [=](appSettings_c::values_t& values) { values.responseAckMethod = p_nMode; });
-    m_fixture.setHook(commandTable_n::applyPlannedCommands);
-    commandTable_n::setPlannedCommands(commandTable_n::planFromRows(p_rows));
+    m_fixture.setHook([this](RootRequestMapper::request_t& p_request, response_t& p_response) {
+        m_fixture.serviceHook.slot_service_hook(QHostAddress(), 0, p_request, p_response);
+    });
+    m_fixture.context.plan().setRows(p_rows);
 }
 
 QByteArrayList tst_RootRequestMapper::records(const QByteArray& p_arrPart)
@@ -172,12 +176,12 @@ void tst_RootRequestMapper::handlerTag()
     QFETCH(QByteArray, tag);
     QFETCH(QByteArray, path);
 
-    appSettings_c::instance().modify([](appSettings_c::values_t& values) { values.immediateClose = 1; });
-    const int id = RootRequestMapper::lastRequestId() + 1;
+    m_fixture.context.settings().modify([](appSettings_c::values_t& values) { values.immediateClose = 1; });
+    const int id = m_fixture.context.lastRequestId() + 1;
     const HttpReply reply = m_fixture.exchange(request);
     QCOMPARE(reply.header("qx-handler"), tag);
     QCOMPARE(reply.header("Connection"), QByteArray("close"));
-    QCOMPARE(RootRequestMapper::lastRequestId(), id);
+    QCOMPARE(m_fixture.context.lastRequestId(), id);
     // Every branch reports its end once.
     const auto events = m_fixture.events("requestFinished", id);
     QCOMPARE(F::names(events).count("requestProcessed"), 1);
@@ -198,17 +202,17 @@ void tst_RootRequestMapper::concurrentRequests()
         answers[i % 3 == 0] += '&' + QByteArray::number(i) + "=x";
     }
     usePlan({}, Ack);
-    commandTable_n::setPlannedCommands(plans[0]);
+    m_fixture.context.plan().setCommands(plans[0]);
     std::atomic<bool> stop{false};
     std::atomic<int> seenSecond{0};
     std::unique_ptr<QThread> planner(QThread::create([&] {
         for (bool flip = true; !stop; flip = !flip) {
-            commandTable_n::setPlannedCommands(plans[flip]);
+            m_fixture.context.plan().setCommands(plans[flip]);
             QThread::yieldCurrentThread();
         }
     }));
     planner->start();
-    const int firstId = RootRequestMapper::lastRequestId() + 1;
+    const int firstId = m_fixture.context.lastRequestId() + 1;
     const bool whole = m_fixture.runClients(
         16, 500, [](int t, int i) { return F::get("/data?qx_api=1&n=" + QByteArray::number(t * 500 + i)); },
         [&](const HttpReply& p_reply) {
@@ -274,7 +278,7 @@ void tst_RootRequestMapper::authentication()
     QFETCH(QByteArray, credentials);
     QFETCH(QString, logLine);
 
-    appSettings_c::instance().modify([](appSettings_c::values_t& values) {
+    m_fixture.context.settings().modify([](appSettings_c::values_t& values) {
         values.baActive = values.immediateClose = 1;
         values.baUser = "alice";
         values.baPassword = "s3cret";
@@ -297,7 +301,7 @@ void tst_RootRequestMapper::authentication()
 void tst_RootRequestMapper::requestLog()
 {
     const QString pattern = path("req-%Y-%M-%D-%Y.log");
-    appSettings_c::instance().modify([&](appSettings_c::values_t& values) {
+    m_fixture.context.settings().modify([&](appSettings_c::values_t& values) {
         values.saveIncomingReq = 1;
         values.saveIncomingReqFilename = pattern;
     });
@@ -478,11 +482,73 @@ void tst_RootRequestMapper::telegram()
 void tst_RootRequestMapper::commKeyAppliesFromNextTelegram()
 {
     const auto status = [&](const QString& p_strKey) {
-        appSettings_c::instance().modify([&](appSettings_c::values_t& v) { v.commKey = p_strKey; });
+        m_fixture.context.settings().modify([&](appSettings_c::values_t& v) { v.commKey = p_strKey; });
         return m_fixture.exchange(F::get("/data?" + TestDevice().query({"table=T", "qxce=4711"}))).statusCode;
     };
     QCOMPARE(status("other"), 500);
     QCOMPARE(status("morvint"), 200);
+}
+
+void tst_RootRequestMapper::eightBitTexts_data()
+{
+    QTest::addColumn<QByteArray>("query");  // as the device sends it; enciphered when it has a cipher end
+    QTest::addColumn<QByteArray>("summed"); // the value bytes the device sums, Windows-1252
+    QTest::addColumn<planningRows_t>("rows");
+    QTest::addColumn<QByteArray>("record"); // the records file line, fields joined by "&"
+    QTest::addColumn<QByteArray>("answer"); // as the device reads it
+
+    const auto row = [](const char* p_name, const QByteArray& p_query, const QByteArray& p_summed,
+                        const QByteArray& p_record, const QByteArray& p_answer,
+                        const planningRows_t& p_rows = {}) {
+        QTest::newRow(p_name) << p_query << p_summed << p_rows << p_record << p_answer;
+    };
+    row("umlauts sent as UTF-8", "table=T&a=%C3%A4%C3%B6%C3%BC&b=%C3%9F", "T\xE4\xF6\xFC\xDF",
+        "table=T&a=\xE4\xF6\xFC&b=\xDF", "status=ok");
+    // The euro sign is byte 0x80 for the device; Latin-1 has no such sign.
+    row("euro sign", "table=T&a=%E2%82%AC5",
+        "T\x80"
+        "5",
+        "table=T&a=?5", "status=ok");
+    row("invalid UTF-8 byte read as the device's own", "table=T&a=%E4x", "T\xE4x", "table=T&a=\xE4x",
+        "status=ok");
+    row("enciphered plaintext with umlauts", "table=T&a=\xE4\x80\xFC&qxce=4711",
+        "T\xE4\x80\xFC"
+        "4711",
+        "", "qxcb=4711&status=ok");
+    row("planned message with umlauts", "table=T&a=1", "T1", "table=T&a=1", "status=ok",
+        {{"X", "qx_msg", "T\u00FCr \u00F6ffnen \u20AC"}});
+}
+
+void tst_RootRequestMapper::eightBitTexts()
+{
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, summed);
+    QFETCH(planningRows_t, rows);
+    QFETCH(QByteArray, record);
+    QFETCH(QByteArray, answer);
+
+    usePlan(rows, Ack);
+    quint32 sum = 0;
+    for (const char byte : summed)
+        sum += quint8(byte);
+    const QByteArray checksum = QByteArray::number(sum);
+    const bool enciphered = query.contains("qxce=");
+    TestDevice device;
+    const QByteArray sent = enciphered ? device.query((query + "&checksum=" + checksum).split('&'))
+                                       : query + "&checksum=" + checksum;
+    const HttpReply reply = m_fixture.exchange(F::get("/data?" + sent));
+    QCOMPARE(reply.statusCode, 200);
+    const QByteArray transmitted = reply.body.chopped(2);
+    QByteArray expected = answer + "&checksum=" + checksum;
+    if (!rows.isEmpty())
+        expected += "&qx_msg=T\xFCr \xF6"
+                    "ffnen \x80";
+    QCOMPARE(enciphered ? device.readAnswer(transmitted) : transmitted,
+             enciphered ? expected + "&qxce=4711" : expected);
+    // The server's sum equals the device's: no mismatch note.
+    QVERIFY(!F::names(m_fixture.events()).contains("sendNotification"));
+    QTRY_VERIFY(records().endsWith(enciphered ? QByteArray(sent).replace('+', ' ')
+                                              : record + "&checksum=" + checksum));
 }
 
 void tst_RootRequestMapper::json_data()
@@ -518,7 +584,7 @@ void tst_RootRequestMapper::json()
 
     // Answered like a level-1 telegram, although authentication fails.
     usePlan(rows, mode);
-    appSettings_c::instance().modify([](appSettings_c::values_t& v) { v.baActive = 1; });
+    m_fixture.context.settings().modify([](appSettings_c::values_t& v) { v.baActive = 1; });
     const HttpReply reply = m_fixture.exchange(request);
     QCOMPARE(reply.statusCode, 200);
     QCOMPARE(QJsonDocument::fromJson(reply.body).object(), QJsonDocument::fromJson(answer).object());
@@ -559,12 +625,12 @@ void tst_RootRequestMapper::upload()
 
     // Below an ordinary file no directory can be made, not even by root.
     const QString dir = path(writable ? "up" : "afile/sub");
-    appSettings_c::instance().modify([&](appSettings_c::values_t& values) { values.upDir = dir; });
+    m_fixture.context.settings().modify([&](appSettings_c::values_t& values) { values.upDir = dir; });
     const QByteArray part = "--XyZ\r\nContent-Disposition: form-data; name=";
     const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part + '"' + field +
                             "\"; filename=\"dev.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
                             m_binary + "\r\n--XyZ--\r\n";
-    const int number = RootRequestMapper::lastUploadNumber() + 1;
+    const int number = m_fixture.context.lastUploadNumber() + 1;
     const HttpReply reply = m_fixture.exchange(F::post(target, "multipart/form-data; boundary=XyZ", form));
     QCOMPARE(QByteArray::number(reply.statusCode) + ' ' + reply.statusText, status);
     QCOMPARE(reply.body, body);
@@ -572,7 +638,7 @@ void tst_RootRequestMapper::upload()
     // A number is taken for every file received, stored or not.
     const bool taken = field == "filename";
     const bool stored = taken && reply.statusCode == 200;
-    QCOMPARE(RootRequestMapper::lastUploadNumber(), taken ? number : number - 1);
+    QCOMPARE(m_fixture.context.lastUploadNumber(), taken ? number : number - 1);
     QCOMPARE(F::args(m_fixture.events(), "receivedFile"),
              stored ? (QVariantList{"dev.bin", dir + '/' + QString::number(number)}) : QVariantList());
     QCOMPARE(contentOf(path("up/") + QString::number(number)), stored ? m_binary : "(missing)");
@@ -654,7 +720,7 @@ void tst_RootRequestMapper::get()
     QFETCH(bool, chunked);
     QFETCH(planningRows_t, rows);
 
-    appSettings_c::instance().modify(
+    m_fixture.context.settings().modify(
         [&](appSettings_c::values_t& values) { values.firmwareFile = path(archive); });
     if (!rows.isEmpty())
         usePlan(rows, Ack);
