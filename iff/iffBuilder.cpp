@@ -3,11 +3,11 @@
 #include "iffBytes.h"
 #include "iffChunkMakers.h"
 #include "iffCrc.h"
+#include "textCodec.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QIODevice>
-#include <QTextCodec>
 
 #include <cstdlib>
 
@@ -178,8 +178,7 @@ QByteArray buildIffFile(const QList<iffForm_t>& p_listForms, QString& p_strCreat
 
 QByteArray toLocal8(const QString& p_strText)
 {
-    static QTextCodec* const codec = QTextCodec::codecForName("Windows-1252");
-    return codec ? codec->fromUnicode(p_strText) : p_strText.toLatin1();
+    return textCodec_n::to8Bit(p_strText);
 }
 
 } // namespace qxIff_n

@@ -73,8 +73,8 @@ constexpr char defaultCreatorName[] = "QXWebIffBuilder";
 QByteArray buildIffFile(const QList<iffForm_t>& p_listForms, QString& p_strCreatorName,
                         QString& p_strCreatorVersion);
 
-// Texts in the local 8-bit encoding of file names and auxiliary texts
-// (Windows-1252: what the devices display).
+// Texts in the local 8-bit encoding of file names and auxiliary texts:
+// Windows-1252, as every 8-bit text of the device protocol (textCodec.h).
 QByteArray toLocal8(const QString& p_strText);
 
 } // namespace qxIff_n

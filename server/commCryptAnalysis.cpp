@@ -1,32 +1,20 @@
 #include "commCryptAnalysis.h"
 
 #include "Rc4Box.h"
+#include "textCodec.h"
 
 #include <QDebug>
 #include <QIODevice>
 #include <QStringList>
-#include <QTextCodec>
 
 namespace commCrypt_n {
 
 namespace {
 
-QByteArray toWindows1252(const QString& p_strText)
-{
-    static QTextCodec* const codec = QTextCodec::codecForName("Windows-1252");
-    return codec ? codec->fromUnicode(p_strText) : p_strText.toLatin1();
-}
-
-QString fromWindows1252(const QByteArray& p_arrText)
-{
-    static QTextCodec* const codec = QTextCodec::codecForName("Windows-1252");
-    return codec ? codec->toUnicode(p_arrText) : QString::fromLatin1(p_arrText);
-}
-
 QString throughBox(Rc4Box& p_box, const QString& p_strValue, cipherDirection_t p_eDirection)
 {
     if (p_eDirection == cipherDirection_t::encipher)
-        return QString::fromLatin1(p_box.encryptToHex(toWindows1252(p_strValue)));
+        return QString::fromLatin1(p_box.encryptToHex(textCodec_n::to8Bit(p_strValue)));
     QByteArray plain = p_box.decryptFromHex(p_strValue.toLatin1());
     // As the protocol levels read deciphered values.
     const int zero = plain.indexOf('\0');
@@ -75,7 +63,7 @@ QString analyseTelegram(Rc4Box& p_box, const QString& p_strText, const QString& 
         QString last;
         if (name == QLatin1String("?qxcb") || name == QLatin1String("?qx_cb")) {
             begin = value;
-            p_box.init(toWindows1252(p_strKey + begin));
+            p_box.init(Rc4Box::telegramKey(p_strKey, begin));
             report += reportLine("=I", name, begin);
             last = begin;
         } else if (name == QLatin1String("qxcb") || name == QLatin1String("qx_cb")) {
@@ -106,7 +94,7 @@ QString analyseSystemLog(QIODevice* p_pLog, const QString& p_strKey)
         QByteArray line = p_pLog->readLine();
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
-        lines << fromWindows1252(line);
+        lines << textCodec_n::from8Bit(line);
     }
 
     Rc4Box box;
