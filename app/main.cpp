@@ -67,13 +67,25 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     if (headless) {
         headlessServer_c server(context, stdout);
+        QString error;
+        if (!server.sessions().begin(options.session, &error)) {
+            std::fprintf(stderr, "qxwebserver: %s\n", qPrintable(error));
+            return 1;
+        }
         exitCode = startup_n::runEventLoop();
         server.shutdown();
+        exitCode = server.sessions().finish(exitCode);
         writeConfiguration(configFileName(), context.settings());
     } else {
         windowServer_c server(context);
+        QString error;
+        if (!server.startSessions(options.session, &error)) {
+            QMessageBox::critical(nullptr, QStringLiteral("Test Session"), error);
+            return 1;
+        }
         exitCode = startup_n::runEventLoop();
         server.shutdown();
+        exitCode = server.sessions().finish(exitCode);
         server.storePlanningRows();
         writeConfiguration(configFileName(), context.settings());
     }

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QSslSocket>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -66,14 +68,51 @@ options_t parseCommandLine(const QCoreApplication& p_app)
                        "qxwebserver.cfg, the upload and download directories, each listener "
                        "settings file with its certificate and key, and whether each port can "
                        "be bound. One line per finding; exit code 1 when a start would fail."));
-    parser.addOption(headless);
-    parser.addOption(directory);
-    parser.addOption(check);
+    const QCommandLineOption session(
+        QStringLiteral("session"),
+        QStringLiteral("Start the test session <type> at once (standard, table-commands, upload-download): "
+                       "every device that polls gets a session of it."),
+        QStringLiteral("type"));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Keep a JSON report of the sessions in <file> (rewritten at most once a second)."),
+        QStringLiteral("file"));
+    const QCommandLineOption junit(
+        QStringLiteral("junit"),
+        QStringLiteral("Write a JUnit XML report of the sessions to <file> at exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption cycles(
+        QStringLiteral("cycles"),
+        QStringLiteral("End the run once every session has <n> successful cycles; exit status 0 only when "
+                       "each reached them without an error."),
+        QStringLiteral("n"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"), QStringLiteral("End the run after <seconds>."), QStringLiteral("seconds"));
+    parser.addOptions({headless, directory, check, session, report, junit, cycles, timeout});
     parser.process(p_app);
 
     options_t options;
     options.workingDirectory = parser.value(directory);
     options.check = parser.isSet(check);
+    options.session.type = parser.value(session);
+    options.session.jsonFile = parser.value(report);
+    options.session.junitFile = parser.value(junit);
+    bool valid = true;
+    for (const auto& number : {std::make_pair(&cycles, &options.session.cycles),
+                               std::make_pair(&timeout, &options.session.timeoutS)}) {
+        if (!parser.isSet(*number.first))
+            continue;
+        bool ok = false;
+        *number.second = parser.value(*number.first).toInt(&ok);
+        if (!ok || *number.second < 0) {
+            std::fprintf(stderr, "qxwebserver: --%s takes a whole number, not \"%s\"\n",
+                         qPrintable(number.first->names().constFirst()),
+                         qPrintable(parser.value(*number.first)));
+            valid = false;
+        }
+    }
+    if (!valid)
+        std::exit(1);
     return options;
 }
 

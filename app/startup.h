@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sessionRun.h"
+
 #include <QString>
 
 #include <cstdio>
@@ -25,6 +27,8 @@ struct options_t
     QString workingDirectory;
     // --check: report what a start would find, then end (startupCheck_n).
     bool check = false;
+    // A test session run: --session, --report, --junit, --cycles, --timeout.
+    sessionRun_c::options_t session;
 };
 // Reads the command line of the application object. --help and --version
 // print their text and end the process, as does an unknown option (with
