@@ -3,8 +3,8 @@
 # qx_install_program(<target>)
 #   installs the program to bin, makes its man page at build time from its
 #   own --help and --version (help2man), installs it gzipped to man1, and adds
-#   the test that the man page lists the options of --help, no more, no
-#   fewer. The line of the NAME section is the target property
+#   the test that the man page lists the options and commands of --help, no
+#   more, no fewer. The line of the NAME section is the target property
 #   QX_MAN_SUMMARY, which each program sets where it is defined.
 #
 # Without help2man the programs are installed without man pages.
