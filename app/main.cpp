@@ -32,6 +32,11 @@ int main(int argc, char* argv[])
     // Without a window no display is needed, so no GUI application either;
     // --help and --version end the process while the command line is read.
     const bool headless = !startup_n::needsGuiApplication(argc, argv);
+    // Taken before the GUI application object, which removes arguments of
+    // its own from argv (among them --session).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv)
                                                    : new QApplication(argc, argv));
     QCoreApplication::setApplicationVersion(startup_n::versionText());
@@ -39,7 +44,7 @@ int main(int argc, char* argv[])
         initAppResources();
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/qxwebserver.png")));
     }
-    const startup_n::options_t options = startup_n::parseCommandLine(*app);
+    const startup_n::options_t options = startup_n::parseCommandLine(arguments);
     if (!options.workingDirectory.isEmpty() && !QDir::setCurrent(options.workingDirectory)) {
         std::fprintf(stderr, "qxwebserver: cannot change to the folder %s\n",
                      qPrintable(options.workingDirectory));

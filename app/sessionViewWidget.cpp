@@ -96,6 +96,8 @@ void sessionViewWidget_c::updateSession(sessionInfo_t p_session, int, statistics
     item->setText(2, errors.isEmpty() ? QStringLiteral("Keine") : errors);
     item->setText(3, p_session.stateName);
     item->setData(0, kUpdatedRole, QDateTime::currentDateTime());
+    for (int column = 0; column < 3; ++column)
+        m_pSessions->resizeColumnToContents(column);
 }
 
 void sessionViewWidget_c::addLogMessage(sessionInfo_t p_session, QString p_strText)
@@ -104,6 +106,10 @@ void sessionViewWidget_c::addLogMessage(sessionInfo_t p_session, QString p_strTe
         return;
     new QTreeWidgetItem(m_pLog, {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
                                  p_session.peer.toString(), p_strText});
+    if (m_pLog->topLevelItemCount() == 1) {
+        m_pLog->resizeColumnToContents(0);
+        m_pLog->resizeColumnToContents(1);
+    }
 }
 
 QMenu* sessionViewWidget_c::createSessionMenu(QTreeWidgetItem* p_pRow)

@@ -44,7 +44,7 @@ bool needsGuiApplication(int p_nArgc, char** p_ppArgv)
     return true;
 }
 
-options_t parseCommandLine(const QCoreApplication& p_app)
+options_t parseCommandLine(const QStringList& p_arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -89,7 +89,7 @@ options_t parseCommandLine(const QCoreApplication& p_app)
     const QCommandLineOption timeout(
         QStringLiteral("timeout"), QStringLiteral("End the run after <seconds>."), QStringLiteral("seconds"));
     parser.addOptions({headless, directory, check, session, report, junit, cycles, timeout});
-    parser.process(p_app);
+    parser.process(p_arguments);
 
     options_t options;
     options.workingDirectory = parser.value(directory);

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-class QCoreApplication;
+#include <QStringList>
 
 // The steps of the program's start and end that both ways of running it
 // share: with the main window, or without any window (--headless).
@@ -30,10 +30,11 @@ struct options_t
     // A test session run: --session, --report, --junit, --cycles, --timeout.
     sessionRun_c::options_t session;
 };
-// Reads the command line of the application object. --help and --version
-// print their text and end the process, as does an unknown option (with
-// an error message and exit code 1).
-options_t parseCommandLine(const QCoreApplication& p_app);
+// Reads the command line (the program's arguments as main() got them, before
+// the application object took its own). --help and --version print their
+// text and end the process, as does an unknown option (with an error
+// message and exit code 1).
+options_t parseCommandLine(const QStringList& p_arguments);
 
 // The text of the "SSL Warning" for a host without a TLS runtime, empty
 // when the runtime is there.

@@ -81,11 +81,17 @@ void sessionManager_c::requestRemoval(int p_nSessionId)
     }
 }
 
-sessionManager_c::entryPtr_t sessionManager_c::sessionFor(const QHostAddress& p_peer)
+sessionManager_c::entryPtr_t sessionManager_c::sessionFor(const QHostAddress& p_address)
 {
+    // A device is one address: on a dual-stack port an IPv4 device arrives
+    // as an IPv4-mapped IPv6 address, and is the same device as on an IPv4
+    // port.
+    bool isIpv4 = false;
+    const quint32 ipv4 = p_address.toIPv4Address(&isIpv4);
+    const QHostAddress peer = isIpv4 ? QHostAddress(ipv4) : p_address;
     const QMutexLocker locker(&m_listMutex);
     const auto found = std::find_if(m_sessions.begin(), m_sessions.end(), [&](const entryPtr_t& p_entry) {
-        return p_entry->session->peer() == p_peer;
+        return p_entry->session->peer() == peer;
     });
     if (found != m_sessions.end()) {
         if (!(*found)->session->removeRequested())
@@ -97,7 +103,7 @@ sessionManager_c::entryPtr_t sessionManager_c::sessionFor(const QHostAddress& p_
     entry->session = m_pPrototype->create();
     session_t* session = entry->session.get();
     // The sink runs inside the session's own calls, under its lock.
-    session->attach(++m_nCounter, p_peer, &m_context, m_fnClock, [this, session](const QString& p_strText) {
+    session->attach(++m_nCounter, peer, &m_context, m_fnClock, [this, session](const QString& p_strText) {
         emit logMessage(session->info(), p_strText);
     });
     m_sessions.push_back(entry);

@@ -78,7 +78,7 @@ private:
 
     // The device's session; a new one when there is none or its removal was
     // asked for.
-    entryPtr_t sessionFor(const QHostAddress& p_peer);
+    entryPtr_t sessionFor(const QHostAddress& p_address);
     // Runs p_fnCall on the session under its lock and reports the outcome.
     void work(const QHostAddress& p_peer, int p_nRequestId, const std::function<void(session_t&)>& p_fnCall);
 
