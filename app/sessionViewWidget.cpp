@@ -8,7 +8,9 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
@@ -95,7 +97,7 @@ void sessionViewWidget_c::updateSession(sessionInfo_t p_session, int, statistics
     item->setText(1, QString::number(p_statistics.value(0)));
     item->setText(2, errors.isEmpty() ? QStringLiteral("Keine") : errors);
     item->setText(3, p_session.stateName);
-    item->setData(0, kUpdatedRole, QDateTime::currentDateTime());
+    item->setData(0, kUpdatedRole, m_run.manager().now());
     for (int column = 0; column < 3; ++column)
         m_pSessions->resizeColumnToContents(column);
 }
@@ -104,12 +106,17 @@ void sessionViewWidget_c::addLogMessage(sessionInfo_t p_session, QString p_strTe
 {
     if (!m_pLog)
         return;
-    new QTreeWidgetItem(m_pLog, {QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+    new QTreeWidgetItem(m_pLog, {m_run.manager().now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
                                  p_session.peer.toString(), p_strText});
     if (m_pLog->topLevelItemCount() == 1) {
         m_pLog->resizeColumnToContents(0);
         m_pLog->resizeColumnToContents(1);
     }
+}
+
+QDateTime sessionViewWidget_c::lastUpdate(const QTreeWidgetItem* p_pRow)
+{
+    return p_pRow->data(0, kUpdatedRole).toDateTime();
 }
 
 QMenu* sessionViewWidget_c::createSessionMenu(QTreeWidgetItem* p_pRow)
@@ -149,9 +156,48 @@ testSessionViewWidget_c::testSessionViewWidget_c(sessionRun_c& p_run, QWidget* p
     setWindowTitle(QStringLiteral("Test Session View"));
 }
 
+qxTableCommandTestSessionViewWidget_c::qxTableCommandTestSessionViewWidget_c(sessionRun_c& p_run,
+                                                                             QWidget* p_pParent)
+    : sessionViewWidget_c(p_run, false, p_pParent)
+{
+    setWindowTitle(QStringLiteral("Table Test Session View"));
+}
+
+testHttpUploadDownloadSessionViewWidget_c::testHttpUploadDownloadSessionViewWidget_c(sessionRun_c& p_run,
+                                                                                     QWidget* p_pParent)
+    : sessionViewWidget_c(p_run, true, p_pParent), m_pIdleTimer(new QTimer(this))
+{
+    const auto marker = [](const QColor& p_color) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(p_color);
+        return QIcon(pixmap);
+    };
+    m_idleMarker = marker(Qt::red);
+    m_activeMarker = marker(Qt::transparent);
+    qDebug() << "testSession_t::createSessionUi()";
+    setWindowTitle(QStringLiteral("HTTP UL/DL Test Session View"));
+    m_pIdleTimer->setInterval(1000);
+    connect(m_pIdleTimer, &QTimer::timeout, this, &testHttpUploadDownloadSessionViewWidget_c::slotMarkIdleSessions);
+    m_pIdleTimer->start();
+}
+
+void testHttpUploadDownloadSessionViewWidget_c::slotMarkIdleSessions()
+{
+    const QDateTime current = run().manager().now();
+    for (int i = 0; i < sessionList()->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = sessionList()->topLevelItem(i);
+        const QDateTime updated = lastUpdate(item);
+        item->setIcon(0, updated.isValid() && updated.msecsTo(current) > 60000 ? m_idleMarker : m_activeMarker);
+    }
+}
+
 sessionViewWidget_c* createSessionView(const QString& p_strTestType, sessionRun_c& p_run, QWidget* p_pParent)
 {
     if (p_strTestType == QLatin1String("standard"))
         return new testSessionViewWidget_c(p_run, p_pParent);
+    if (p_strTestType == QLatin1String("table-commands"))
+        return new qxTableCommandTestSessionViewWidget_c(p_run, p_pParent);
+    if (p_strTestType == QLatin1String("upload-download"))
+        return new testHttpUploadDownloadSessionViewWidget_c(p_run, p_pParent);
     return nullptr;
 }

@@ -2,12 +2,14 @@
 
 #include "session.h"
 
+#include <QIcon>
 #include <QSet>
 #include <QWidget>
 
 #include <functional>
 
 class QMenu;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class sessionRun_c;
@@ -45,6 +47,11 @@ public slots:
     void slotSaveReport();
     void slotSessionsCleared();
 
+protected:
+    // When the row's session was updated last, by the sessions' clock.
+    static QDateTime lastUpdate(const QTreeWidgetItem* p_pRow);
+    sessionRun_c& run() const { return m_run; }
+
 private:
     QTreeWidgetItem* row(int p_nSessionId) const;
 
@@ -62,6 +69,33 @@ class testSessionViewWidget_c : public sessionViewWidget_c
     Q_OBJECT
 public:
     explicit testSessionViewWidget_c(sessionRun_c& p_run, QWidget* p_pParent = nullptr);
+};
+
+// The view of the table command test, "Table Test Session View": sessions
+// only, no log list.
+class qxTableCommandTestSessionViewWidget_c : public sessionViewWidget_c
+{
+    Q_OBJECT
+public:
+    explicit qxTableCommandTestSessionViewWidget_c(sessionRun_c& p_run, QWidget* p_pParent = nullptr);
+};
+
+// The view of the upload/download test, "HTTP UL/DL Test Session View": once
+// a second, the device column of a session that has not been heard of for
+// more than 60 s gets a red marker (a transparent one otherwise).
+class testHttpUploadDownloadSessionViewWidget_c : public sessionViewWidget_c
+{
+    Q_OBJECT
+public:
+    explicit testHttpUploadDownloadSessionViewWidget_c(sessionRun_c& p_run, QWidget* p_pParent = nullptr);
+
+public slots:
+    void slotMarkIdleSessions();
+
+private:
+    QTimer* m_pIdleTimer;
+    QIcon m_idleMarker;
+    QIcon m_activeMarker;
 };
 
 // The view for a test type, nullptr for a type without one.

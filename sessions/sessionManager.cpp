@@ -50,6 +50,16 @@ void sessionManager_c::setClock(const session_t::clock_t& p_fnClock)
     m_fnClock = p_fnClock;
 }
 
+QDateTime sessionManager_c::now() const
+{
+    session_t::clock_t clock;
+    {
+        const QMutexLocker locker(&m_listMutex);
+        clock = m_fnClock;
+    }
+    return clock ? clock() : QDateTime::currentDateTime();
+}
+
 QList<sessionInfo_t> sessionManager_c::sessions() const
 {
     std::vector<entryPtr_t> entries;

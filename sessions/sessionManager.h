@@ -47,6 +47,8 @@ public:
     QString testType() const;
     // The time the sessions see; the wall clock unless a test sets its own.
     void setClock(const session_t::clock_t& p_fnClock);
+    // The time by that clock.
+    QDateTime now() const;
 
     // Copies of the sessions' facts, in list order.
     QList<sessionInfo_t> sessions() const;

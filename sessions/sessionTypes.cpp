@@ -1,6 +1,8 @@
 #include "sessionTypes.h"
 
+#include "tableCommandTestSession.h"
 #include "testSession.h"
+#include "uploadDownloadTestSession.h"
 
 QStringList sessionTypes_n::names()
 {
@@ -11,6 +13,10 @@ std::unique_ptr<session_t> sessionTypes_n::createPrototype(const QString& p_strN
 {
     if (p_strName == QLatin1String("standard"))
         return std::make_unique<testSession_t>();
+    if (p_strName == QLatin1String("table-commands"))
+        return std::make_unique<qxTableCommandTestSession_t>();
+    if (p_strName == QLatin1String("upload-download"))
+        return std::make_unique<testHttpUploadDownloadSession_t>();
     if (p_pError) {
         *p_pError =
             names().contains(p_strName)
