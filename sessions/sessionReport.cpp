@@ -22,12 +22,13 @@ int errorCount(const statistics_t& p_statistics)
     return errors;
 }
 
-// " 4:1 6:2" without the leading blank, as the session view shows errors.
+// "4:1 6:2": the errors counted. A test type may keep a key for every
+// kind of error from the start; the kinds that did not occur are left out.
 QString errorText(const statistics_t& p_statistics)
 {
     QStringList parts;
     for (auto it = p_statistics.cbegin(); it != p_statistics.cend(); ++it) {
-        if (it.key() != 0)
+        if (it.key() != 0 && it.value() != 0)
             parts << QStringLiteral("%1:%2").arg(it.key()).arg(it.value());
     }
     return parts.join(QLatin1Char(' '));
@@ -115,7 +116,7 @@ QByteArray sessionReport_c::json() const
     for (const entry_t& each : entries()) {
         QJsonObject errors;
         for (auto it = each.statistics.cbegin(); it != each.statistics.cend(); ++it) {
-            if (it.key() != 0)
+            if (it.key() != 0 && it.value() != 0)
                 errors.insert(QString::number(it.key()), it.value());
         }
         sessions.append(QJsonObject{{QStringLiteral("id"), each.info.id},

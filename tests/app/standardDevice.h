@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRegularExpression>
 #include <QString>
 #include <QVector>
 
 #include <tuple>
 
-// A device's side of the standard test session: the records it sends, each
-// with the milliseconds to wait before it and the command it is answered
-// with after "qx_api=1" ("" for none; a regular expression, marked by a
-// leading "~", where the server picks the value). Level-1 telegrams.
+// A device's side of a test session: the records it sends, each with the
+// milliseconds to wait before it and the command it is answered with after
+// "qx_api=1" ("" for none; a regular expression, marked by a leading "~",
+// where the server picks the value; a regular expression for the whole
+// body, marked by a leading "^", for a file in the answer). Level-1
+// telegrams, or a whole request (a file upload, see uploadRequest())
+// answered with an empty body.
 using step_t = std::tuple<qint64, QByteArray, QString>;
 using steps_t = QVector<step_t>;
 
@@ -49,4 +53,39 @@ inline QByteArray standardListFile()
 inline QByteArray standardRequest(const QByteArray& p_arrQuery)
 {
     return "GET /data?qx_api=1&" + p_arrQuery + " HTTP/1.1\r\nHost: dev\r\n\r\n";
+}
+
+// The upload of p_arrFile to the upload area, as a device sends it.
+inline QByteArray uploadRequest(const QByteArray& p_arrFile)
+{
+    const QByteArray part = "--B\r\nContent-Disposition: form-data; name=";
+    const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part +
+                            "\"filename\"; filename=\"liste.iff\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
+                            p_arrFile + "\r\n--B--\r\n";
+    return "POST /upload-area HTTP/1.1\r\nHost: dev\r\nContent-Type: multipart/form-data; boundary=B\r\n"
+           "Content-Length: " +
+           QByteArray::number(form.size()) + "\r\n\r\n" + form;
+}
+
+// The request of one step: a record's level-1 GET, or a whole request.
+inline QByteArray deviceRequest(const QByteArray& p_arrStep)
+{
+    return p_arrStep.startsWith("POST ") ? p_arrStep : standardRequest(p_arrStep);
+}
+
+// Whether p_arrBody is the answer p_strAnswer of the step p_arrStep.
+inline bool answerMatches(const QByteArray& p_arrStep, const QString& p_strAnswer, const QByteArray& p_arrBody)
+{
+    if (p_arrStep.startsWith("POST "))
+        return p_arrBody.isEmpty();
+    if (p_strAnswer.startsWith(QLatin1Char('^')))
+        return QRegularExpression(QRegularExpression::anchoredPattern(p_strAnswer.mid(1)),
+                                  QRegularExpression::DotMatchesEverythingOption)
+            .match(QString::fromLatin1(p_arrBody))
+            .hasMatch();
+    const QString pattern =
+        p_strAnswer.startsWith(QLatin1Char('~')) ? p_strAnswer.mid(1) : QRegularExpression::escape(p_strAnswer);
+    return QRegularExpression(QRegularExpression::anchoredPattern(QStringLiteral("qx_api=1") + pattern))
+        .match(QString::fromLatin1(p_arrBody))
+        .hasMatch();
 }

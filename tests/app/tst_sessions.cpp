@@ -7,7 +7,9 @@
 #include "serviceHook.h"
 #include "sessionRun.h"
 #include "sessionViewWidget.h"
-#include "standardDevice.h"
+#include "iffChunkCollector.h"
+#include "tableCommandTestSession.h"
+#include "tableDevice.h"
 #include "testSession.h"
 
 #include <QMenu>
@@ -38,7 +40,7 @@ private slots:
     void initTestCase()
     {
         RootRequestMapper::registerMetaTypes();
-        QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkpath("dl"));
+        QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkpath("dl") && QDir().mkpath("up"));
         QFile settings("settings-0.ini");
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("host=127.0.0.1\nport=0\n") > 0);
         settings.close();
@@ -51,6 +53,7 @@ private slots:
         m_pContext->settings().modify([this](appSettings_c::values_t& p_v) {
             p_v.level1BasePath = p_v.level0BasePath = QStringLiteral("/data");
             p_v.dlDir = m_dir.filePath("dl");
+            p_v.upDir = m_dir.filePath("up");
             p_v.responseAckMethod = 0;
         });
         m_pContext->plan().setCommands({{QStringLiteral("qx_beep"), QStringLiteral("1")}});
@@ -124,7 +127,7 @@ private slots:
         m_pRun->selectReceiver(1);
         QCOMPARE(send(kDevice3, "table=x"), QByteArray("qx_api=1"));
         QCOMPARE(ids(), (QList<int>{2, 3}));
-        QCOMPARE(m_pRun->start("upload-download"), false);
+        QCOMPARE(m_pRun->start("no-such-test"), false);
     }
 
     void standardSession_data()
@@ -196,24 +199,282 @@ private slots:
         if (!listFile)
             QFile::remove(m_dir.filePath("dl/http test li.txt"));
         QVERIFY(m_pRun->start("standard"));
-        for (int i = 0; i < steps.size(); ++i) {
-            const auto& [ms, query, answer] = steps.at(i);
-            m_nNowMs += ms;
-            const QString got = QString::fromLatin1(send(kDevice2, query));
-            const QString pattern =
-                answer.startsWith('~') ? answer.mid(1) : QRegularExpression::escape(answer);
-            QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern("qx_api=1" + pattern))
-                         .match(got)
-                         .hasMatch(),
-                     qPrintable(QStringLiteral("record %1: %2").arg(i).arg(got)));
+        play(steps);
+        QCOMPARE(countsText(), statistics);
+        QCOMPARE(m_pRun->report().entries().constFirst().info.stateName, step);
+    }
+
+    void tableSession_data()
+    {
+        QTest::addColumn<steps_t>("steps");
+        QTest::addColumn<QString>("statistics");
+        QTest::addColumn<QString>("step");
+
+        const steps_t toLoad = tableRecords({0, 1});
+        QTest::newRow("load answered, then the list is asked for")
+            << toLoad + steps_t{{1000, "qx_table=sysmsg&qx_col_grund=0", ""},
+                                {1000, kOneLineRecord, ""},
+                                {1000, kAliveRecord, kSelectAnswer}}
+            << "" << "S 7";
+        // Both expected answers must come: one alone keeps the step waiting,
+        // and an unexpected answer then fails the load.
+        QTest::newRow("load answered with one line only, then something else")
+            << toLoad + steps_t{{1000, kOneLineRecord, ""}, {1000, "qx_table=x", ""}} << "503:1"
+            << "S 2";
+        QTest::newRow("three rows after the append move on to the change")
+            << tableRecords({0, 1, 7, 2, 8}) +
+                   steps_t{{1000, kAliveRecord, ""},
+                           {1000, kAliveRecord, "&qx_table_update=list.test,name%3dZorbat,,name%3dQuemp"}}
+            << "" << "S 10";
+        QTest::newRow("a list that is no IFF file counts 501 and keeps the step")
+            << tableRecords({0, 1}) + tableStep(7).mid(0, 3) +
+                   steps_t{{1000, uploadRequest("this is no IFF file"), ""}}
+            << "501:1" << "S 7";
+        QTest::newRow("an error answer to the upload counts its code")
+            << tableRecords({0, 1, 7, 2}) + verification(kAliveRecord, "").mid(0, 2) +
+                   steps_t{{1000, "qx_table=sysmsg&qx_col_grund=1005", ""}}
+            << "1201:1" << "S 1";
+        steps_t appendLost = tableRecords({0, 1, 7, 2}) + verification(kAliveRecord, "1\ta\n2\tZorbat\n");
+        QTest::newRow("two rows after the append count 510 and start over")
+            << appendLost + steps_t{{1000, kAliveRecord, ""},
+                                    {1000, kAliveRecord, "&qx_setup_list=test,/download-area/backupList.txt"}}
+            << "510:1" << "S 7";
+        QTest::newRow("one row after the append counts 510 and appends again")
+            << tableRecords({0, 1, 7, 2}) + verification(kAliveRecord, "1\ta\n") +
+                   steps_t{{1000, kAliveRecord, ""}, tableStep(2).constFirst()}
+            << "510:1" << "S 8";
+        QTest::newRow("a count of 0 asks for the list again")
+            << tableRecords({0, 1, 7, 2, 8, 9, 3, 10, 11, 4, 12, 5}) +
+                   steps_t{{1000, "qx_type=kvp&kv=count,0", kSelectAnswer}}
+            << "" << "S 13";
+        const steps_t wrongCount =
+            tableRecords({0, 1, 7, 2, 8, 9, 3, 10, 11, 4, 12, 5}) +
+            steps_t{{1000, "qx_type=kvp&kv=count,2", kSelectAnswer}};
+        QTest::newRow("after a wrong count the first appended row alone counts 508")
+            << wrongCount + steps_t{{1000, uploadRequest(listFile("1\tZorbat\n")), ""}, {1000, kAliveRecord, ""}}
+            << "508:1" << "S 1";
+        QTest::newRow("after a wrong count another single row counts 513")
+            << wrongCount + steps_t{{1000, uploadRequest(listFile("1\ta\n")), ""}, {1000, kAliveRecord, ""}}
+            << "513:1" << "S 3";
+        QTest::newRow("after a wrong count two rows count 511")
+            << wrongCount +
+                   steps_t{{1000, uploadRequest(listFile("1\ta\n2\tb\n")), ""}, {1000, kAliveRecord, ""}}
+            << "511:1" << "S 3";
+        QTest::newRow("after a wrong count an empty list counts 510 and starts over")
+            << wrongCount + steps_t{{1000, uploadRequest(listFile("")), ""}, {1000, kAliveRecord, ""}}
+            << "510:1" << "S 1";
+
+        // The device keeps row 2 unchanged: three retries, then the cycle
+        // starts over.
+        steps_t renames = tableRecords({0, 1, 7, 2, 8, 9, 3});
+        for (int retry = 0; retry < 4; ++retry) {
+            renames += verification(kAliveRecord, "1\ta\n2\tZorbat\n3\tBlavert\n");
+            renames += retry < 3 ? steps_t{{1000, kAliveRecord, ""}} + tableStep(3)
+                                 : steps_t{{1000, kAliveRecord, ""}} + tableStep(1);
         }
-        QTRY_COMPARE(m_pRun->report().entries().size(), 1);
-        const sessionReport_c::entry_t entry = m_pRun->report().entries().constFirst();
-        QStringList counts;
-        for (auto it = entry.statistics.cbegin(); it != entry.statistics.cend(); ++it)
-            counts << QStringLiteral("%1:%2").arg(it.key()).arg(it.value());
-        QCOMPARE(counts.join(' '), statistics);
-        QCOMPARE(entry.info.stateName, step);
+        QTest::newRow("three wrong changes count 509, the fourth 502") << renames << "502:1 509:3"
+                                                                       << "S 7";
+        QTest::newRow("a good cycle after a failed one counts")
+            << renames + tableRecords(tableCycleSteps()).mid(1) << "0:1 502:1 509:3"
+            << "S 1";
+    }
+    // One device plays the steps; each answer carries the commands expected.
+    void tableSession()
+    {
+        QFETCH(steps_t, steps);
+        QFETCH(QString, statistics);
+        QFETCH(QString, step);
+        QVERIFY(m_pRun->start("table-commands"));
+        play(steps);
+        QCOMPARE(countsText(), statistics);
+        QCOMPARE(m_pRun->report().entries().constFirst().info.stateName, step);
+    }
+
+    // A passing cycle goes through the steps in their order, counts once
+    // and starts over with the list load, whose answer is checked anew.
+    void tableSessionCycle()
+    {
+        QVERIFY(m_pRun->start("table-commands"));
+        QStringList steps;
+        connect(&m_pRun->manager(), &sessionManager_c::stepChanged, this,
+                [&](const sessionInfo_t& p_session) { steps << p_session.stateName; });
+        const QVector<int> cycle = tableCycleSteps();
+        play(tableRecords(QVector<int>{0} + cycle + cycle) + tableStep(1));
+        QStringList expected;
+        for (int i = 0; i < 3; ++i) {
+            for (const int each : cycle)
+                expected << QStringLiteral("S %1").arg(each);
+        }
+        QCOMPARE(steps, expected.mid(0, 2 * cycle.size() + 2));
+        QCOMPARE(countsText(), QString("0:2"));
+    }
+
+    // The step of a session that went astray is reported under 500; the
+    // session starts over with the list load.
+    void tableSessionLostStep_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::newRow("600") << 600;
+        QTest::newRow("15, between the steps and 500") << 15;
+        QTest::newRow("-1") << -1;
+    }
+    void tableSessionLostStep()
+    {
+        QFETCH(int, state);
+        qxTableCommandTestSession_t session;
+        session.setState(state);
+        RootRequestMapper::request_t request;
+        RootRequestMapper::response_t response;
+        session.processRequest(kDevice2, 1, request, response);
+        QCOMPARE(session.statistics(), (statistics_t{{500, 1}}));
+        QCOMPARE(session.state(), 1);
+        QVERIFY(response.parameters.empty());
+        session.processRequest(kDevice2, 2, request, response);
+        QCOMPARE(response.parameter("qx_setup_list"), QByteArray("test,/download-area/backupList.txt"));
+    }
+
+    // The lists the device uploads: rows by number, the first name of a
+    // number kept, CR LF line ends and lines without a name left out.
+    void tableSessionRows_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("three rows") << QByteArray("1\ta\n2\tZorbat\n3\tBlavert\n") << "1=a 2=Zorbat 3=Blavert";
+        QTest::newRow("CR LF, no line end at the end") << QByteArray("2\tb\r\n1\ta") << "1=a 2=b";
+        QTest::newRow("a number twice keeps the first")
+            << QByteArray("1\ta\n1\tb\n") << "1=a";
+        QTest::newRow("further columns, lines without name or number")
+            << QByteArray("1\ta\tx\n2\n\n\tc\nz\td\n") << "1=a";
+    }
+    void tableSessionRows()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, rows);
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(listFile(data)) > 0 && file.flush());
+        qxTableCommandTestSession_t session;
+        session.processFileUpload(kDevice2, 1, "liste", file.fileName());
+        QStringList got;
+        const QMap<int, QByteArray> names = session.names();
+        for (auto it = names.cbegin(); it != names.cend(); ++it)
+            got << QStringLiteral("%1=%2").arg(it.key()).arg(QString::fromLatin1(it.value()));
+        QCOMPARE(got.join(' '), rows);
+        QVERIFY(session.statistics().isEmpty());
+    }
+
+    void uploadDownload_data()
+    {
+        QTest::addColumn<QByteArray>("upload");
+        QTest::addColumn<QString>("statistics");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<int>("nextCycle"); // whose list the next "Alive" gets; 0: asked again
+
+        QTest::newRow("the lines as sent, CR LF") << listFile(returnedList(2)) << "0:1 1:0 2:0 3:0" << "" << 3;
+        QByteArray lf = returnedList(2);
+        lf.replace("\r\n", "\n");
+        QTest::newRow("the lines with LF only") << listFile(lf) << "0:1 1:0 2:0 3:0" << "" << 3;
+        QTest::newRow("in another order") << listFile(returnedList(2, 501) + returnedList(2, 1, 500))
+                                          << "0:1 1:0 2:0 3:0" << "" << 3;
+        QTest::newRow("999 lines") << listFile(returnedList(2, 1, 999)) << "0:0 1:0 2:0 3:1"
+                                   << "Error: 999 of 1000 data records ok" << 3;
+        QTest::newRow("a line of an older cycle")
+            << listFile(returnedList(2, 1, 9) + returnedList(1, 10, 10) + returnedList(2, 11))
+            << "0:0 1:0 2:0 3:1" << "Error: 999 of 1000 data records ok" << 3;
+        QTest::newRow("a line that was never sent")
+            << listFile(returnedList(2) + returnedList(2, 1001, 1001)) << "0:0 1:0 2:0 3:1"
+            << "Error: 1000 of 1001 data records ok" << 3;
+        QTest::newRow("no IFF file") << QByteArray("1\t2\tthe list as text\n") << "0:0 1:1 2:0 3:0" << ""
+                                     << 0;
+        QString creator;
+        QString version;
+        QTest::newRow("an IFF file without the list")
+            << qxIff_n::buildIffFile({}, creator, version) << "0:0 1:0 2:1 3:0" << "" << 0;
+    }
+    // The device gets the list in the answer to its first "Alive", is asked
+    // for it with the next ones, and uploads it.
+    void uploadDownload()
+    {
+        QFETCH(QByteArray, upload);
+        QFETCH(QString, statistics);
+        QFETCH(QString, log);
+        QFETCH(int, nextCycle);
+        QVERIFY(m_pRun->start("upload-download"));
+        HttpReply reply;
+        QVERIFY(LoopbackClient::exchange(m_nPort, standardRequest("table=x"), &reply, 5000, kDevice2));
+        QCOMPARE(reply.body, QByteArray("qx_api=1"));
+        QVERIFY(LoopbackClient::exchange(m_nPort, standardRequest(kAliveRecord), &reply, 5000, kDevice2));
+        QCOMPARE(reply.statusCode, 200);
+        qxIff_n::iffChunkCollector_t collector;
+        QVERIFY(collector.collect(reply.body));
+        QCOMPARE(collector.chunks.value("FORM QXIF FORM QXF0 DATA"), returnedList(2));
+        const QString askAgain = "&qx_send_file=/upload-area/,list,setup,liste";
+        play({{0, kAliveRecord, askAgain}, {0, kAliveRecord, askAgain}, {0, uploadRequest(upload), ""}});
+        QCOMPARE(countsText(), statistics);
+        const QStringList errors =
+            m_pRun->report().entries().constFirst().log.filter(QRegularExpression(" Error: "));
+        QCOMPARE(errors.size(), log.isEmpty() ? 0 : 1);
+        if (!log.isEmpty())
+            QVERIFY2(errors.constFirst().endsWith(" " + log), qPrintable(errors.constFirst()));
+        if (nextCycle == 0) {
+            play({{0, kAliveRecord, askAgain}});
+            return;
+        }
+        QVERIFY(LoopbackClient::exchange(m_nPort, standardRequest(kAliveRecord), &reply, 5000, kDevice2));
+        QVERIFY(collector.collect(reply.body));
+        QCOMPARE(collector.chunks.value("FORM QXIF FORM QXF0 DATA"), returnedList(nextCycle));
+        play({{0, kAliveRecord, askAgain}});
+    }
+
+    // A device silent for more than a minute gets the red marker in the
+    // view, and the warning with its next request, after which the marker
+    // goes.
+    void uploadDownloadIdle()
+    {
+        QVERIFY(m_pRun->start("upload-download"));
+        std::unique_ptr<sessionViewWidget_c> view(createSessionView("upload-download", *m_pRun));
+        auto* idleView = qobject_cast<testHttpUploadDownloadSessionViewWidget_c*>(view.get());
+        QVERIFY(idleView);
+        QCOMPARE(idleView->windowTitle(), QString("HTTP UL/DL Test Session View"));
+        const auto marker = [&] {
+            idleView->slotMarkIdleSessions();
+            const QColor color =
+                idleView->sessionList()->topLevelItem(0)->icon(0).pixmap(16, 16).toImage().pixelColor(8, 8);
+            return color.alpha() == 0 ? QString("none") : color.name();
+        };
+        send(kDevice2, "table=x");
+        QTRY_COMPARE(idleView->sessionList()->topLevelItemCount(), 1);
+        m_nNowMs += 60000;
+        QCOMPARE(marker(), QString("none"));
+        m_nNowMs += 1500;
+        QCOMPARE(marker(), QString("#ff0000"));
+        send(kDevice2, "table=x");
+        QTRY_COMPARE(idleView->logList()->topLevelItemCount(), 1);
+        QCOMPARE(idleView->logList()->topLevelItem(0)->text(2), QString("Warning: Session was idle for 61.5 seconds"));
+        QTRY_COMPARE(marker(), QString("none"));
+    }
+
+    // Each test type has its view: the table test's without log list.
+    void views_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("withLog");
+        QTest::newRow("standard") << "standard" << "Test Session View" << true;
+        QTest::newRow("table-commands") << "table-commands" << "Table Test Session View" << false;
+        QTest::newRow("upload-download") << "upload-download" << "HTTP UL/DL Test Session View" << true;
+    }
+    void views()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, title);
+        QFETCH(bool, withLog);
+        QVERIFY(m_pRun->start(type));
+        std::unique_ptr<sessionViewWidget_c> view(createSessionView(type, *m_pRun));
+        QVERIFY(view);
+        QCOMPARE(view->windowTitle(), title);
+        QCOMPARE(view->logList() != nullptr, withLog);
+        send(kDevice2, "qx_table=Alive");
+        QTRY_COMPARE(view->sessionList()->topLevelItemCount(), 1);
     }
 
     // Sixteen client threads play four devices, four threads per device
@@ -267,12 +528,37 @@ private slots:
     }
 
 private:
-    QByteArray send(const QHostAddress& p_source, const QByteArray& p_arrQuery)
+    QByteArray send(const QHostAddress& p_source, const QByteArray& p_arrStep)
     {
         HttpReply reply;
-        return LoopbackClient::exchange(m_nPort, standardRequest(p_arrQuery), &reply, 5000, p_source)
-                   ? reply.body
-                   : QByteArray("(no answer)");
+        if (!LoopbackClient::exchange(m_nPort, deviceRequest(p_arrStep), &reply, 5000, p_source))
+            return "(no answer)";
+        // An upload reaches the session queued, before the answer was sent.
+        QCoreApplication::sendPostedEvents();
+        return reply.body;
+    }
+    // Device 2 plays p_steps, the clock moving on as they say; every answer
+    // must be the one expected.
+    void play(const steps_t& p_steps)
+    {
+        for (int i = 0; i < p_steps.size(); ++i) {
+            const auto& [ms, query, answer] = p_steps.at(i);
+            m_nNowMs += ms;
+            const QByteArray got = send(kDevice2, query);
+            QVERIFY2(answerMatches(query, answer, got),
+                     qPrintable(QStringLiteral("record %1: %2").arg(i).arg(QString::fromLatin1(got.left(200)))));
+        }
+        QTRY_COMPARE(m_pRun->report().entries().size(), 1);
+    }
+    // The statistics of device 2's session: "key:count ...".
+    QString countsText() const
+    {
+        QCoreApplication::sendPostedEvents();
+        const statistics_t statistics = m_pRun->report().entries().constFirst().statistics;
+        QStringList counts;
+        for (auto it = statistics.cbegin(); it != statistics.cend(); ++it)
+            counts << QStringLiteral("%1:%2").arg(it.key()).arg(it.value());
+        return counts.join(' ');
     }
     QList<int> ids() const
     {
