@@ -177,7 +177,8 @@ testHttpUploadDownloadSessionViewWidget_c::testHttpUploadDownloadSessionViewWidg
     qDebug() << "testSession_t::createSessionUi()";
     setWindowTitle(QStringLiteral("HTTP UL/DL Test Session View"));
     m_pIdleTimer->setInterval(1000);
-    connect(m_pIdleTimer, &QTimer::timeout, this, &testHttpUploadDownloadSessionViewWidget_c::slotMarkIdleSessions);
+    connect(m_pIdleTimer, &QTimer::timeout, this,
+            &testHttpUploadDownloadSessionViewWidget_c::slotMarkIdleSessions);
     m_pIdleTimer->start();
 }
 
@@ -187,7 +188,8 @@ void testHttpUploadDownloadSessionViewWidget_c::slotMarkIdleSessions()
     for (int i = 0; i < sessionList()->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = sessionList()->topLevelItem(i);
         const QDateTime updated = lastUpdate(item);
-        item->setIcon(0, updated.isValid() && updated.msecsTo(current) > 60000 ? m_idleMarker : m_activeMarker);
+        item->setIcon(0,
+                      updated.isValid() && updated.msecsTo(current) > 60000 ? m_idleMarker : m_activeMarker);
     }
 }
 

@@ -1,5 +1,8 @@
 #include "session.h"
 
+#include <QDebug>
+#include <QFile>
+
 std::unique_ptr<session_t> session_t::create() const
 {
     return std::make_unique<session_t>();
@@ -60,4 +63,13 @@ void session_t::noteActivity()
                 QStringLiteral("Warning: Session was idle for %1 seconds").arg(double(idleMs) / 1000));
     }
     m_lastActivity = current;
+}
+
+QByteArray session_t::readUpload(const QString& p_strFileName)
+{
+    QFile file(p_strFileName);
+    if (file.open(QIODevice::ReadOnly))
+        return file.readAll();
+    qDebug().noquote() << "Cannot read the uploaded file" << p_strFileName << file.errorString();
+    return QByteArray();
 }

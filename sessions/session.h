@@ -83,6 +83,9 @@ protected:
     // The server the device talks to; nullptr for a session that was never
     // attached (a prototype).
     serverContext_c* context() const { return m_pContext; }
+    // The bytes of a file the device uploaded; empty, with a debug line,
+    // when it cannot be read.
+    static QByteArray readUpload(const QString& p_strFileName);
     // Activity of the device: after more than 60 s without any, the log
     // gets "Warning: Session was idle for <seconds> seconds".
     void noteActivity();

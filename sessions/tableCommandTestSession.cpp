@@ -3,7 +3,6 @@
 #include "iffParser.h"
 
 #include <QDebug>
-#include <QFile>
 
 #include <algorithm>
 
@@ -74,7 +73,8 @@ struct lastDataChunk_t : qxIff_n::iffParserHandler_t
 
     lastDataChunk_t()
     {
-        fnFormHandler = [](iffParserHandler_t* p_pHandler, const QByteArray&, const QByteArray& p_arrPayload) {
+        fnFormHandler = [](iffParserHandler_t* p_pHandler, const QByteArray&,
+                           const QByteArray& p_arrPayload) {
             qxIff_n::parseIff(qxIff_n::formContents(p_arrPayload), p_pHandler);
         };
         fnChunkHandler = [](iffParserHandler_t* p_pHandler, const QByteArray& p_arrId,
@@ -105,9 +105,9 @@ const QMap<int, qxTableCommandTestSession_t::handler_t>& qxTableCommandTestSessi
 {
     using t = qxTableCommandTestSession_t;
     static const QMap<int, handler_t> s_handlers{
-        {0, &t::drainRecords}, {1, &t::loadList},      {7, &t::verifyLoad},      {2, &t::appendRows},
-        {8, &t::verifyAppend}, {9, &t::checkAppend},   {3, &t::changeRow},       {10, &t::verifyChange},
-        {11, &t::checkChange}, {4, &t::deleteRows},    {12, &t::verifyDelete},   {5, &t::countRows},
+        {0, &t::drainRecords}, {1, &t::loadList},         {7, &t::verifyLoad},    {2, &t::appendRows},
+        {8, &t::verifyAppend}, {9, &t::checkAppend},      {3, &t::changeRow},     {10, &t::verifyChange},
+        {11, &t::checkChange}, {4, &t::deleteRows},       {12, &t::verifyDelete}, {5, &t::countRows},
         {14, &t::checkCount},  {13, &t::checkWrongCount}, {6, &t::endCycle}};
     return s_handlers;
 }
@@ -124,9 +124,10 @@ void qxTableCommandTestSession_t::processRequest(const QHostAddress&, int, reque
 {
     const auto handler = handlers().constFind(m_nState);
     if (handler == handlers().cend()) {
-        // Only a step value that went astray gets here. The session starts
-        // over with the list load (step 1) at the next request rather than
-        // stopping, so that the device keeps being tested.
+        // Only a step value that went astray gets here, whether above 499 or
+        // not: counted under 500 all the same. The session goes back to the
+        // list load (step 1) for the next request, so that the device keeps
+        // being tested rather than stuck.
         qDebug().noquote() << "ERROR: the current state has a wrong value     " << m_nState;
         count(500);
         m_nState = 1;
@@ -196,12 +197,14 @@ stepResult_t qxTableCommandTestSession_t::check(const request_t& p_request, cons
 }
 
 stepResult_t qxTableCommandTestSession_t::verify(const request_t& p_request, response_t& p_response,
-                                                 const QVector<int>& p_expected)
+                                                 const QVector<int>& p_expected, int p_nDoneState,
+                                                 int p_nFailedState)
 {
     switch (m_nPhase) {
     case kAwaitAnswer:
     case kAwaitUpload: {
-        const stepResult_t result = check(p_request, m_nPhase == kAwaitAnswer ? p_expected : QVector<int>{kUploaded});
+        const stepResult_t result =
+            check(p_request, m_nPhase == kAwaitAnswer ? p_expected : QVector<int>{kUploaded});
         if (result.code == stepResult_t::stay)
             return result;
         m_received.clear();
@@ -212,7 +215,7 @@ stepResult_t qxTableCommandTestSession_t::verify(const request_t& p_request, res
         // Done or failed: the next verification starts from its first phase
         // (a failure would otherwise leave it in the middle of this one).
         m_nPhase = kAwaitAnswer;
-        return result;
+        return result.code == stepResult_t::go ? goTo(p_nDoneState) : failTo(p_nFailedState, result.errorKey);
     }
     case kAskUpload:
     default:
@@ -239,19 +242,18 @@ stepResult_t qxTableCommandTestSession_t::drainRecords(const request_t&, respons
 stepResult_t qxTableCommandTestSession_t::loadList(const request_t&, response_t& p_response)
 {
     m_nErrorKindsAtCycleStart = m_counts.size();
-    p_response.addParameter(QStringLiteral("qx_setup_list"), QStringLiteral("test,/download-area/backupList.txt"));
+    p_response.addParameter(QStringLiteral("qx_setup_list"),
+                            QStringLiteral("test,/download-area/backupList.txt"));
     return goTo(7);
 }
 
 stepResult_t qxTableCommandTestSession_t::verifyLoad(const request_t& p_request, response_t& p_response)
 {
-    const stepResult_t result = verify(p_request, p_response, {kOneLine, 1100});
-    if (result.code == stepResult_t::go) {
+    stepResult_t result = verify(p_request, p_response, {kOneLine, 1100}, 2, 2);
+    if (result.code == stepResult_t::go)
         debugLine("New list transfer successfully");
-        return goTo(2);
-    }
-    if (result.code == stepResult_t::countAndGo)
-        return failTo(2, 503);
+    else if (result.code == stepResult_t::countAndGo)
+        result.errorKey = 503;
     return result;
 }
 
@@ -272,12 +274,7 @@ stepResult_t qxTableCommandTestSession_t::appendRows(const request_t&, response_
 
 stepResult_t qxTableCommandTestSession_t::verifyAppend(const request_t& p_request, response_t& p_response)
 {
-    const stepResult_t result = verify(p_request, p_response, {kUploaded});
-    if (result.code == stepResult_t::go)
-        return goTo(9);
-    if (result.code == stepResult_t::countAndGo)
-        return failTo(1, result.errorKey);
-    return result;
+    return verify(p_request, p_response, {kUploaded}, 9, 1);
 }
 
 stepResult_t qxTableCommandTestSession_t::checkAppend(const request_t&, response_t&)
@@ -310,12 +307,7 @@ stepResult_t qxTableCommandTestSession_t::changeRow(const request_t&, response_t
 
 stepResult_t qxTableCommandTestSession_t::verifyChange(const request_t& p_request, response_t& p_response)
 {
-    const stepResult_t result = verify(p_request, p_response, {kUploaded});
-    if (result.code == stepResult_t::go)
-        return goTo(11);
-    if (result.code == stepResult_t::countAndGo)
-        return failTo(3, result.errorKey);
-    return result;
+    return verify(p_request, p_response, {kUploaded}, 11, 3);
 }
 
 stepResult_t qxTableCommandTestSession_t::checkChange(const request_t&, response_t&)
@@ -343,7 +335,8 @@ stepResult_t qxTableCommandTestSession_t::checkChange(const request_t&, response
 stepResult_t qxTableCommandTestSession_t::deleteRows(const request_t&, response_t& p_response)
 {
     for (const QString& name : kChangeNames)
-        p_response.addParameter(QStringLiteral("qx_table_delete"), QStringLiteral("list.test,name%3d") + name);
+        p_response.addParameter(QStringLiteral("qx_table_delete"),
+                                QStringLiteral("list.test,name%3d") + name);
     return goTo(12);
 }
 
@@ -352,12 +345,7 @@ stepResult_t qxTableCommandTestSession_t::verifyDelete(const request_t& p_reques
     const QByteArray second = m_names.value(2);
     if (m_names.size() > 1 && second != "Quemp" && second != "Zorbat")
         return goTo(1);
-    const stepResult_t result = verify(p_request, p_response, {kOneLine});
-    if (result.code == stepResult_t::go)
-        return goTo(5);
-    if (result.code == stepResult_t::countAndGo)
-        return failTo(1, result.errorKey);
-    return result;
+    return verify(p_request, p_response, {kOneLine}, 5, 1);
 }
 
 stepResult_t qxTableCommandTestSession_t::countRows(const request_t&, response_t& p_response)
@@ -419,12 +407,7 @@ stepResult_t qxTableCommandTestSession_t::endCycle(const request_t&, response_t&
 void qxTableCommandTestSession_t::processFileUpload(const QHostAddress&, int, const QString&,
                                                     const QString& p_strDestFn)
 {
-    QFile file(p_strDestFn);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    else
-        qDebug().noquote() << "Cannot read the uploaded list" << p_strDestFn << file.errorString();
+    const QByteArray bytes = readUpload(p_strDestFn);
 
     lastDataChunk_t handler;
     const bool parsed = qxIff_n::parseIff(bytes, &handler);

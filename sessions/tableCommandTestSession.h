@@ -67,8 +67,10 @@ private:
     // come, stay while they have not, countAndGo with an error answer.
     stepResult_t check(const request_t& p_request, const QVector<int>& p_expected);
     // A change the device was told: its answer (p_expected), then the list
-    // upload; go once the upload is confirmed.
-    stepResult_t verify(const request_t& p_request, response_t& p_response, const QVector<int>& p_expected);
+    // upload. Goes to p_nDoneState once the upload is confirmed, counts an
+    // error answer and goes to p_nFailedState.
+    stepResult_t verify(const request_t& p_request, response_t& p_response, const QVector<int>& p_expected,
+                        int p_nDoneState, int p_nFailedState);
 
     stepResult_t drainRecords(const request_t&, response_t&);
     stepResult_t loadList(const request_t&, response_t&);

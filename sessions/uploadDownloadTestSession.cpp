@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QDebug>
-#include <QFile>
 
 namespace {
 
@@ -26,7 +25,8 @@ std::unique_ptr<session_t> testHttpUploadDownloadSession_t::create() const
 
 statistics_t testHttpUploadDownloadSession_t::statistics() const
 {
-    return statistics_t{{0, int(m_nGood)}, {1, int(m_nUnparsable)}, {2, int(m_nWithoutData)}, {3, int(m_nWrongContent)}};
+    return statistics_t{
+        {0, int(m_nGood)}, {1, int(m_nUnparsable)}, {2, int(m_nWithoutData)}, {3, int(m_nWrongContent)}};
 }
 
 QByteArray testHttpUploadDownloadSession_t::listLine(int p_nCycle, int p_nLine)
@@ -50,7 +50,8 @@ void testHttpUploadDownloadSession_t::processRequest(const QHostAddress&, int,
         m_nState = awaitUpload;
     } else {
         // Asked again with every "Alive" until the upload arrives.
-        p_response.addParameter(QStringLiteral("qx_send_file"), QStringLiteral("/upload-area/,list,setup,liste"));
+        p_response.addParameter(QStringLiteral("qx_send_file"),
+                                QStringLiteral("/upload-area/,list,setup,liste"));
     }
 }
 
@@ -65,8 +66,8 @@ QByteArray testHttpUploadDownloadSession_t::nextList()
     }
     QString creator;
     QString version;
-    const QByteArray file = qxIff_n::buildIffFile(
-        qxIff_n::buildSetupListData(data, QStringLiteral("Liste")), creator, version);
+    const QByteArray file =
+        qxIff_n::buildIffFile(qxIff_n::buildSetupListData(data, QStringLiteral("Liste")), creator, version);
     QBuffer check;
     check.setData(file);
     // Reported, and sent all the same: the device's answer tells the rest.
@@ -79,12 +80,7 @@ void testHttpUploadDownloadSession_t::processFileUpload(const QHostAddress&, int
                                                         const QString& p_strDestFn)
 {
     noteActivity();
-    QFile file(p_strDestFn);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    else
-        qDebug().noquote() << "Cannot read the uploaded list" << p_strDestFn << file.errorString();
+    const QByteArray bytes = readUpload(p_strDestFn);
 
     qxIff_n::iffChunkCollector_t collector;
     if (!collector.collect(bytes)) {

@@ -59,9 +59,10 @@ inline QByteArray standardRequest(const QByteArray& p_arrQuery)
 inline QByteArray uploadRequest(const QByteArray& p_arrFile)
 {
     const QByteArray part = "--B\r\nContent-Disposition: form-data; name=";
-    const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part +
-                            "\"filename\"; filename=\"liste.iff\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
-                            p_arrFile + "\r\n--B--\r\n";
+    const QByteArray form =
+        part + "\"action\"\r\n\r\nupload\r\n" + part +
+        "\"filename\"; filename=\"liste.iff\"\r\nContent-Type: application/octet-stream\r\n\r\n" + p_arrFile +
+        "\r\n--B--\r\n";
     return "POST /upload-area HTTP/1.1\r\nHost: dev\r\nContent-Type: multipart/form-data; boundary=B\r\n"
            "Content-Length: " +
            QByteArray::number(form.size()) + "\r\n\r\n" + form;
@@ -74,7 +75,8 @@ inline QByteArray deviceRequest(const QByteArray& p_arrStep)
 }
 
 // Whether p_arrBody is the answer p_strAnswer of the step p_arrStep.
-inline bool answerMatches(const QByteArray& p_arrStep, const QString& p_strAnswer, const QByteArray& p_arrBody)
+inline bool answerMatches(const QByteArray& p_arrStep, const QString& p_strAnswer,
+                          const QByteArray& p_arrBody)
 {
     if (p_arrStep.startsWith("POST "))
         return p_arrBody.isEmpty();
@@ -83,8 +85,9 @@ inline bool answerMatches(const QByteArray& p_arrStep, const QString& p_strAnswe
                                   QRegularExpression::DotMatchesEverythingOption)
             .match(QString::fromLatin1(p_arrBody))
             .hasMatch();
-    const QString pattern =
-        p_strAnswer.startsWith(QLatin1Char('~')) ? p_strAnswer.mid(1) : QRegularExpression::escape(p_strAnswer);
+    const QString pattern = p_strAnswer.startsWith(QLatin1Char('~'))
+                                ? p_strAnswer.mid(1)
+                                : QRegularExpression::escape(p_strAnswer);
     return QRegularExpression(QRegularExpression::anchoredPattern(QStringLiteral("qx_api=1") + pattern))
         .match(QString::fromLatin1(p_arrBody))
         .hasMatch();

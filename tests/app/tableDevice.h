@@ -46,7 +46,8 @@ inline steps_t tableStep(int p_nStep)
     case 7: // the list loaded: reason 0, then its one line
         return steps_t{{1000, "qx_table=sysmsg&qx_col_grund=0", ""}} + verification(kOneLineRecord, "1\ta\n");
     case 2:
-        return {{1000, kAliveRecord, "&qx_table_append=list.test,2,Zorbat&qx_table_append=list.test,3,Blavert"}};
+        return {
+            {1000, kAliveRecord, "&qx_table_append=list.test,2,Zorbat&qx_table_append=list.test,3,Blavert"}};
     case 8:
         return verification(kAliveRecord, "1\ta\n2\tZorbat\n3\tBlavert\n");
     case 3:
@@ -54,7 +55,8 @@ inline steps_t tableStep(int p_nStep)
     case 10:
         return verification(kAliveRecord, "1\ta\r\n2\tQuemp\r\n3\tBlavert\r\n");
     case 4:
-        return {{1000, kAliveRecord, "&qx_table_delete=list.test,name%3dQuemp&qx_table_delete=list.test,name%3dBlavert"}};
+        return {{1000, kAliveRecord,
+                 "&qx_table_delete=list.test,name%3dQuemp&qx_table_delete=list.test,name%3dBlavert"}};
     case 12:
         return verification(kOneLineRecord, "1\ta\n");
     case 5:

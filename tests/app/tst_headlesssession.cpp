@@ -60,7 +60,8 @@ private slots:
                               verification(kAliveRecord, "1\ta\n2\tZorbat\n3\tBlavert\n") +
                               tableRecords({11, 3, 10, 11, 4, 12, 5, 14, 6}) + tableRecords(cycle + cycle);
         QTest::newRow("table commands, a change retried fails the run")
-            << "table-commands" << table << retry << 1 << "cycles 2 of 2, errors 509:1" << "S 7" << 2;
+            << "table-commands" << table << retry << 1 << "cycles 2 of 2, errors 509:1"
+            << "S 7" << 2;
 
         // Each "Alive" gets the list or is asked for its upload.
         const auto upDown = [](const QByteArray& p_arrReturned) {
@@ -72,8 +73,9 @@ private slots:
         QTest::newRow("upload/download, two good cycles each")
             << "upload-download" << good << good << 0 << QString() << "Unknown" << 0;
         QTest::newRow("upload/download, a line missing fails the run")
-            << "upload-download" << good << upDown(returnedList(2, 2)) + upDown(returnedList(3)) + upDown(returnedList(4))
-            << 1 << "cycles 2 of 2, errors 3:1"
+            << "upload-download" << good
+            << upDown(returnedList(2, 2)) + upDown(returnedList(3)) + upDown(returnedList(4)) << 1
+            << "cycles 2 of 2, errors 3:1"
             << "Unknown" << 0;
     }
     void run()
@@ -119,7 +121,8 @@ private slots:
                     const bool sent = LoopbackClient::exchange(port, deviceRequest(query), &reply, 10000,
                                                                QHostAddress(p_strSource));
                     // The server's clock picks the time.
-                    const QString expected = answer.startsWith("&qx_time=") ? QString("~&qx_time=\\S+") : answer;
+                    const QString expected =
+                        answer.startsWith("&qx_time=") ? QString("~&qx_time=\\S+") : answer;
                     if (!sent || !answerMatches(query, expected, reply.body))
                         ++mismatches;
                     // An upload reaches the session in the server's main

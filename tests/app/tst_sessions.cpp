@@ -1,13 +1,13 @@
 #include "HttpListener.h"
 #include "LogCapture.h"
 #include "LoopbackClient.h"
+#include "iffChunkCollector.h"
 #include "listenerSet.h"
 #include "serverContext.h"
 #include "serverListener.h"
 #include "serviceHook.h"
 #include "sessionRun.h"
 #include "sessionViewWidget.h"
-#include "iffChunkCollector.h"
 #include "tableCommandTestSession.h"
 #include "tableDevice.h"
 #include "testSession.h"
@@ -215,7 +215,8 @@ private slots:
             << toLoad + steps_t{{1000, "qx_table=sysmsg&qx_col_grund=0", ""},
                                 {1000, kOneLineRecord, ""},
                                 {1000, kAliveRecord, kSelectAnswer}}
-            << "" << "S 7";
+            << ""
+            << "S 7";
         // Both expected answers must come: one alone keeps the step waiting,
         // and an unexpected answer then fails the load.
         QTest::newRow("load answered with one line only, then something else")
@@ -225,44 +226,54 @@ private slots:
             << tableRecords({0, 1, 7, 2, 8}) +
                    steps_t{{1000, kAliveRecord, ""},
                            {1000, kAliveRecord, "&qx_table_update=list.test,name%3dZorbat,,name%3dQuemp"}}
-            << "" << "S 10";
+            << ""
+            << "S 10";
         QTest::newRow("a list that is no IFF file counts 501 and keeps the step")
             << tableRecords({0, 1}) + tableStep(7).mid(0, 3) +
                    steps_t{{1000, uploadRequest("this is no IFF file"), ""}}
-            << "501:1" << "S 7";
+            << "501:1"
+            << "S 7";
         QTest::newRow("an error answer to the upload counts its code")
             << tableRecords({0, 1, 7, 2}) + verification(kAliveRecord, "").mid(0, 2) +
                    steps_t{{1000, "qx_table=sysmsg&qx_col_grund=1005", ""}}
-            << "1201:1" << "S 1";
+            << "1201:1"
+            << "S 1";
         steps_t appendLost = tableRecords({0, 1, 7, 2}) + verification(kAliveRecord, "1\ta\n2\tZorbat\n");
         QTest::newRow("two rows after the append count 510 and start over")
             << appendLost + steps_t{{1000, kAliveRecord, ""},
                                     {1000, kAliveRecord, "&qx_setup_list=test,/download-area/backupList.txt"}}
-            << "510:1" << "S 7";
+            << "510:1"
+            << "S 7";
         QTest::newRow("one row after the append counts 510 and appends again")
             << tableRecords({0, 1, 7, 2}) + verification(kAliveRecord, "1\ta\n") +
                    steps_t{{1000, kAliveRecord, ""}, tableStep(2).constFirst()}
-            << "510:1" << "S 8";
+            << "510:1"
+            << "S 8";
         QTest::newRow("a count of 0 asks for the list again")
             << tableRecords({0, 1, 7, 2, 8, 9, 3, 10, 11, 4, 12, 5}) +
                    steps_t{{1000, "qx_type=kvp&kv=count,0", kSelectAnswer}}
-            << "" << "S 13";
-        const steps_t wrongCount =
-            tableRecords({0, 1, 7, 2, 8, 9, 3, 10, 11, 4, 12, 5}) +
-            steps_t{{1000, "qx_type=kvp&kv=count,2", kSelectAnswer}};
+            << ""
+            << "S 13";
+        const steps_t wrongCount = tableRecords({0, 1, 7, 2, 8, 9, 3, 10, 11, 4, 12, 5}) +
+                                   steps_t{{1000, "qx_type=kvp&kv=count,2", kSelectAnswer}};
         QTest::newRow("after a wrong count the first appended row alone counts 508")
-            << wrongCount + steps_t{{1000, uploadRequest(listFile("1\tZorbat\n")), ""}, {1000, kAliveRecord, ""}}
-            << "508:1" << "S 1";
+            << wrongCount +
+                   steps_t{{1000, uploadRequest(listFile("1\tZorbat\n")), ""}, {1000, kAliveRecord, ""}}
+            << "508:1"
+            << "S 1";
         QTest::newRow("after a wrong count another single row counts 513")
             << wrongCount + steps_t{{1000, uploadRequest(listFile("1\ta\n")), ""}, {1000, kAliveRecord, ""}}
-            << "513:1" << "S 3";
+            << "513:1"
+            << "S 3";
         QTest::newRow("after a wrong count two rows count 511")
             << wrongCount +
                    steps_t{{1000, uploadRequest(listFile("1\ta\n2\tb\n")), ""}, {1000, kAliveRecord, ""}}
-            << "511:1" << "S 3";
+            << "511:1"
+            << "S 3";
         QTest::newRow("after a wrong count an empty list counts 510 and starts over")
             << wrongCount + steps_t{{1000, uploadRequest(listFile("")), ""}, {1000, kAliveRecord, ""}}
-            << "510:1" << "S 1";
+            << "510:1"
+            << "S 1";
 
         // The device keeps row 2 unchanged: three retries, then the cycle
         // starts over.
@@ -339,10 +350,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("rows");
-        QTest::newRow("three rows") << QByteArray("1\ta\n2\tZorbat\n3\tBlavert\n") << "1=a 2=Zorbat 3=Blavert";
+        QTest::newRow("three rows") << QByteArray("1\ta\n2\tZorbat\n3\tBlavert\n")
+                                    << "1=a 2=Zorbat 3=Blavert";
         QTest::newRow("CR LF, no line end at the end") << QByteArray("2\tb\r\n1\ta") << "1=a 2=b";
-        QTest::newRow("a number twice keeps the first")
-            << QByteArray("1\ta\n1\tb\n") << "1=a";
+        QTest::newRow("a number twice keeps the first") << QByteArray("1\ta\n1\tb\n") << "1=a";
         QTest::newRow("further columns, lines without name or number")
             << QByteArray("1\ta\tx\n2\n\n\tc\nz\td\n") << "1=a";
     }
@@ -369,26 +380,31 @@ private slots:
         QTest::addColumn<QString>("log");
         QTest::addColumn<int>("nextCycle"); // whose list the next "Alive" gets; 0: asked again
 
-        QTest::newRow("the lines as sent, CR LF") << listFile(returnedList(2)) << "0:1 1:0 2:0 3:0" << "" << 3;
+        QTest::newRow("the lines as sent, CR LF") << listFile(returnedList(2)) << "0:1 1:0 2:0 3:0"
+                                                  << "" << 3;
         QByteArray lf = returnedList(2);
         lf.replace("\r\n", "\n");
-        QTest::newRow("the lines with LF only") << listFile(lf) << "0:1 1:0 2:0 3:0" << "" << 3;
-        QTest::newRow("in another order") << listFile(returnedList(2, 501) + returnedList(2, 1, 500))
-                                          << "0:1 1:0 2:0 3:0" << "" << 3;
+        QTest::newRow("the lines with LF only") << listFile(lf) << "0:1 1:0 2:0 3:0"
+                                                << "" << 3;
+        QTest::newRow("in another order")
+            << listFile(returnedList(2, 501) + returnedList(2, 1, 500)) << "0:1 1:0 2:0 3:0"
+            << "" << 3;
         QTest::newRow("999 lines") << listFile(returnedList(2, 1, 999)) << "0:0 1:0 2:0 3:1"
                                    << "Error: 999 of 1000 data records ok" << 3;
         QTest::newRow("a line of an older cycle")
             << listFile(returnedList(2, 1, 9) + returnedList(1, 10, 10) + returnedList(2, 11))
-            << "0:0 1:0 2:0 3:1" << "Error: 999 of 1000 data records ok" << 3;
+            << "0:0 1:0 2:0 3:1"
+            << "Error: 999 of 1000 data records ok" << 3;
         QTest::newRow("a line that was never sent")
             << listFile(returnedList(2) + returnedList(2, 1001, 1001)) << "0:0 1:0 2:0 3:1"
             << "Error: 1000 of 1001 data records ok" << 3;
-        QTest::newRow("no IFF file") << QByteArray("1\t2\tthe list as text\n") << "0:0 1:1 2:0 3:0" << ""
-                                     << 0;
+        QTest::newRow("no IFF file") << QByteArray("1\t2\tthe list as text\n") << "0:0 1:1 2:0 3:0"
+                                     << "" << 0;
         QString creator;
         QString version;
         QTest::newRow("an IFF file without the list")
-            << qxIff_n::buildIffFile({}, creator, version) << "0:0 1:0 2:1 3:0" << "" << 0;
+            << qxIff_n::buildIffFile({}, creator, version) << "0:0 1:0 2:1 3:0"
+            << "" << 0;
     }
     // The device gets the list in the answer to its first "Alive", is asked
     // for it with the next ones, and uploads it.
@@ -449,7 +465,8 @@ private slots:
         QCOMPARE(marker(), QString("#ff0000"));
         send(kDevice2, "table=x");
         QTRY_COMPARE(idleView->logList()->topLevelItemCount(), 1);
-        QCOMPARE(idleView->logList()->topLevelItem(0)->text(2), QString("Warning: Session was idle for 61.5 seconds"));
+        QCOMPARE(idleView->logList()->topLevelItem(0)->text(2),
+                 QString("Warning: Session was idle for 61.5 seconds"));
         QTRY_COMPARE(marker(), QString("none"));
     }
 
@@ -459,9 +476,12 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("withLog");
-        QTest::newRow("standard") << "standard" << "Test Session View" << true;
-        QTest::newRow("table-commands") << "table-commands" << "Table Test Session View" << false;
-        QTest::newRow("upload-download") << "upload-download" << "HTTP UL/DL Test Session View" << true;
+        QTest::newRow("standard") << "standard"
+                                  << "Test Session View" << true;
+        QTest::newRow("table-commands") << "table-commands"
+                                        << "Table Test Session View" << false;
+        QTest::newRow("upload-download") << "upload-download"
+                                         << "HTTP UL/DL Test Session View" << true;
     }
     void views()
     {
@@ -545,8 +565,9 @@ private:
             const auto& [ms, query, answer] = p_steps.at(i);
             m_nNowMs += ms;
             const QByteArray got = send(kDevice2, query);
-            QVERIFY2(answerMatches(query, answer, got),
-                     qPrintable(QStringLiteral("record %1: %2").arg(i).arg(QString::fromLatin1(got.left(200)))));
+            QVERIFY2(
+                answerMatches(query, answer, got),
+                qPrintable(QStringLiteral("record %1: %2").arg(i).arg(QString::fromLatin1(got.left(200)))));
         }
         QTRY_COMPARE(m_pRun->report().entries().size(), 1);
     }
