@@ -191,6 +191,8 @@ void testHttpUploadDownloadSessionViewWidget_c::slotMarkIdleSessions()
         item->setIcon(0,
                       updated.isValid() && updated.msecsTo(current) > 60000 ? m_idleMarker : m_activeMarker);
     }
+    // Room for the marker beside the address.
+    sessionList()->resizeColumnToContents(0);
 }
 
 sessionViewWidget_c* createSessionView(const QString& p_strTestType, sessionRun_c& p_run, QWidget* p_pParent)

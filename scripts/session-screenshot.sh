@@ -42,7 +42,7 @@ upload() { curl -s --interface "$from" -F action=upload -F "filename=@$1" "http:
 list() {
   local rows="$dir/rows-$from" file="$dir/list-$from.iff"
   printf '%s\n' "$@" > "$rows"
-  ./build/app/qxtool/qxtool iff build -o "$file" setup-list "$rows" test >/dev/null
+  ./build/app/qxtool iff build -o "$file" setup-list "$rows" test >/dev/null
   echo "$file"
 }
 
@@ -97,7 +97,7 @@ play_updown() {
     curl -s --interface "$from" -o "$got" "http://127.0.0.1:$port/data?qx_api=1&qx_table=Alive"
     send "qx_table=Alive"
     if [ "$short" = short ] && [ "$cycle" = 2 ]; then
-      ./build/app/qxtool/qxtool iff extract "$got" "FORM QXIF FORM QXF0 DATA" -o "$dir/data-$from"
+      ./build/app/qxtool iff extract "$got" "FORM QXIF FORM QXF0 DATA" -o "$dir/data-$from"
       head -n 999 "$dir/data-$from" > "$dir/short-$from"
       upload "$(list "$(cat "$dir/short-$from")")"
     else
