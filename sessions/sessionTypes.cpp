@@ -17,12 +17,8 @@ std::unique_ptr<session_t> sessionTypes_n::createPrototype(const QString& p_strN
         return std::make_unique<qxTableCommandTestSession_t>();
     if (p_strName == QLatin1String("upload-download"))
         return std::make_unique<testHttpUploadDownloadSession_t>();
-    if (p_pError) {
-        *p_pError =
-            names().contains(p_strName)
-                ? QStringLiteral("The test session \"%1\" is not available in this version").arg(p_strName)
-                : QStringLiteral("Unknown test session \"%1\" (known: %2)")
-                      .arg(p_strName, names().join(QStringLiteral(", ")));
-    }
+    if (p_pError)
+        *p_pError = QStringLiteral("Unknown test session \"%1\" (known: %2)")
+                        .arg(p_strName, names().join(QStringLiteral(", ")));
     return nullptr;
 }

@@ -12,8 +12,8 @@ namespace sessionTypes_n {
 
 // "standard", "table-commands", "upload-download", in menu order.
 QStringList names();
-// The prototype of a test type; nullptr for a name that is unknown or whose
-// test is not available yet (p_pError then says which).
+// The prototype of a test type; nullptr for an unknown name (p_pError then
+// says so).
 std::unique_ptr<session_t> createPrototype(const QString& p_strName, QString* p_pError = nullptr);
 
 } // namespace sessionTypes_n

@@ -3,6 +3,7 @@
 #include "LoopbackClient.h"
 #include "iffChunkCollector.h"
 #include "listenerSet.h"
+#include "mainWindow.h"
 #include "serverContext.h"
 #include "serverListener.h"
 #include "serviceHook.h"
@@ -12,7 +13,11 @@
 #include "tableDevice.h"
 #include "testSession.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTreeWidget>
 #include <QtTest>
@@ -470,7 +475,9 @@ private slots:
         QTRY_COMPARE(marker(), QString("none"));
     }
 
-    // Each test type has its view: the table test's without log list.
+    // Each test starts from the window's "Test" menu and opens its view
+    // (the table test's without log list), whose "Save Report..." writes
+    // the sessions of that test.
     void views_data()
     {
         QTest::addColumn<QString>("type");
@@ -488,13 +495,27 @@ private slots:
         QFETCH(QString, type);
         QFETCH(QString, title);
         QFETCH(bool, withLog);
-        QVERIFY(m_pRun->start(type));
-        std::unique_ptr<sessionViewWidget_c> view(createSessionView(type, *m_pRun));
+        mainWindow_c window(m_pContext->settings());
+        window.setSessionRun(m_pRun.get());
+        QAction* start = window.testAction(type);
+        QVERIFY(start && start->isEnabled());
+        start->trigger();
+        sessionViewWidget_c* view = window.sessionView();
         QVERIFY(view);
         QCOMPARE(view->windowTitle(), title);
         QCOMPARE(view->logList() != nullptr, withLog);
         send(kDevice2, "qx_table=Alive");
         QTRY_COMPARE(view->sessionList()->topLevelItemCount(), 1);
+
+        const QString file = m_dir.filePath("report.json");
+        view->setFileAsker([&] { return file; });
+        view->findChild<QPushButton*>("saveReport")->click();
+        QFile report(file);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QJsonArray sessions =
+            QJsonDocument::fromJson(report.readAll()).object().value("sessions").toArray();
+        QCOMPARE(sessions.size(), 1);
+        QCOMPARE(sessions.at(0).toObject().value("test").toString(), type);
     }
 
     // Sixteen client threads play four devices, four threads per device
