@@ -9,32 +9,14 @@
 # SCREENSHOT_PORT (default 18380).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -z "${QX_SCREENSHOT_DISPLAY:-}" ]; then
-  ./scripts/build.sh >/dev/null
-  exec env QX_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
 type="${1:-standard}"
 port="${SCREENSHOT_PORT:-18380}"
-dir="$(mktemp -d)"
-pid=""
-finish() {
-  if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" || true; fi
-  rm -rf "$dir"
-}
-trap finish EXIT
-
-HTTP_PORT="$port" HTTPS_PORT="$((port + 1))" ./scripts/demo-runtime.sh "$dir" >/dev/null
+source scripts/screenshot-common.sh
 printf 'totd: 0\nhttp-level-1-base-path: L2RhdGE=\ndl-dir: ZGw=\nup-dir: dXA=\n' >> "$dir/qxwebserver.cfg"
 mkdir -p "$dir/dl" "$dir/up"
 printf 'x\tV1\ty\tK1\n' > "$dir/dl/http test li.txt"
 printf '1\ta\n' > "$dir/dl/backupList.txt"
-(cd "$dir" && exec "$OLDPWD/build/app/qxwebserver" --session "$type" >/dev/null 2>&1) &
-pid=$!
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.1
-done
+start_server --session "$type"
 
 send() { curl -s --interface "$from" "http://127.0.0.1:$port/data?qx_api=1&$1" >/dev/null; }
 upload() { curl -s --interface "$from" -F action=upload -F "filename=@$1" "http://127.0.0.1:$port/upload-area" >/dev/null; }

@@ -3,13 +3,12 @@
 #include "serverContext.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 #include <algorithm>
 
 struct sessionManager_c::entry_t
 {
-    QMutex mutex;
+    std::mutex mutex;
     std::unique_ptr<session_t> session;
 };
 
@@ -29,7 +28,7 @@ void sessionManager_c::setSessionType(std::unique_ptr<session_t> p_pPrototype)
 {
     std::vector<entryPtr_t> dropped;
     {
-        const QMutexLocker locker(&m_listMutex);
+        const std::lock_guard<std::mutex> locker(m_listMutex);
         m_pPrototype = p_pPrototype ? std::move(p_pPrototype) : std::make_unique<session_t>();
         dropped.swap(m_sessions);
     }
@@ -40,13 +39,13 @@ void sessionManager_c::setSessionType(std::unique_ptr<session_t> p_pPrototype)
 
 QString sessionManager_c::testType() const
 {
-    const QMutexLocker locker(&m_listMutex);
+    const std::lock_guard<std::mutex> locker(m_listMutex);
     return m_pPrototype->testType();
 }
 
 void sessionManager_c::setClock(const session_t::clock_t& p_fnClock)
 {
-    const QMutexLocker locker(&m_listMutex);
+    const std::lock_guard<std::mutex> locker(m_listMutex);
     m_fnClock = p_fnClock;
 }
 
@@ -54,7 +53,7 @@ QDateTime sessionManager_c::now() const
 {
     session_t::clock_t clock;
     {
-        const QMutexLocker locker(&m_listMutex);
+        const std::lock_guard<std::mutex> locker(m_listMutex);
         clock = m_fnClock;
     }
     return clock ? clock() : QDateTime::currentDateTime();
@@ -64,12 +63,12 @@ QList<sessionInfo_t> sessionManager_c::sessions() const
 {
     std::vector<entryPtr_t> entries;
     {
-        const QMutexLocker locker(&m_listMutex);
+        const std::lock_guard<std::mutex> locker(m_listMutex);
         entries = m_sessions;
     }
     QList<sessionInfo_t> infos;
     for (const entryPtr_t& entry : entries) {
-        const QMutexLocker locker(&entry->mutex);
+        const std::lock_guard<std::mutex> locker(entry->mutex);
         infos.append(entry->session->info());
     }
     return infos;
@@ -77,13 +76,13 @@ QList<sessionInfo_t> sessionManager_c::sessions() const
 
 int sessionManager_c::counter() const
 {
-    const QMutexLocker locker(&m_listMutex);
+    const std::lock_guard<std::mutex> locker(m_listMutex);
     return m_nCounter;
 }
 
 void sessionManager_c::requestRemoval(int p_nSessionId)
 {
-    const QMutexLocker locker(&m_listMutex);
+    const std::lock_guard<std::mutex> locker(m_listMutex);
     for (const entryPtr_t& entry : m_sessions) {
         // The id never changes after the session was made: no session lock.
         if (entry->session->id() == p_nSessionId)
@@ -99,7 +98,7 @@ sessionManager_c::entryPtr_t sessionManager_c::sessionFor(const QHostAddress& p_
     bool isIpv4 = false;
     const quint32 ipv4 = p_address.toIPv4Address(&isIpv4);
     const QHostAddress peer = isIpv4 ? QHostAddress(ipv4) : p_address;
-    const QMutexLocker locker(&m_listMutex);
+    const std::lock_guard<std::mutex> locker(m_listMutex);
     const auto found = std::find_if(m_sessions.begin(), m_sessions.end(), [&](const entryPtr_t& p_entry) {
         return p_entry->session->peer() == peer;
     });
@@ -124,7 +123,7 @@ void sessionManager_c::work(const QHostAddress& p_peer, int p_nRequestId,
                             const std::function<void(session_t&)>& p_fnCall)
 {
     const entryPtr_t entry = sessionFor(p_peer);
-    const QMutexLocker locker(&entry->mutex);
+    const std::lock_guard<std::mutex> locker(entry->mutex);
     session_t& session = *entry->session;
     const QString before = session.stateName();
     p_fnCall(session);
@@ -154,7 +153,7 @@ void sessionManager_c::slot_receive_file(QHostAddress p_peer, int p_nRequestId, 
 void sessionManager_c::slot_add_log_message(QHostAddress p_peer, QString p_strLogMessage)
 {
     const entryPtr_t entry = sessionFor(p_peer);
-    const QMutexLocker locker(&entry->mutex);
+    const std::lock_guard<std::mutex> locker(entry->mutex);
     emit logMessage(entry->session->info(), p_strLogMessage);
 }
 
@@ -162,11 +161,11 @@ void sessionManager_c::slotTick()
 {
     std::vector<entryPtr_t> entries;
     {
-        const QMutexLocker locker(&m_listMutex);
+        const std::lock_guard<std::mutex> locker(m_listMutex);
         entries = m_sessions;
     }
     for (const entryPtr_t& entry : entries) {
-        const QMutexLocker locker(&entry->mutex);
+        const std::lock_guard<std::mutex> locker(entry->mutex);
         entry->session->tick();
     }
 }

@@ -2,11 +2,11 @@
 
 #include "session.h"
 
-#include <QMutex>
 #include <QObject>
 #include <QTimer>
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class serverContext_c;
@@ -20,6 +20,7 @@ class serverContext_c;
 // Threads. slot_service_hook runs in the connection worker threads, many at
 // once; everything else runs in the thread the manager lives in (the user
 // interface thread). The scheme:
+// (Standard mutexes, which the thread sanitizer sees, unlike Qt's.)
 //  - m_listMutex guards the session list and the prototype, and is held only
 //    to find, create or drop a session, never while a session works;
 //  - each session has its own mutex, held for every call into the session
@@ -85,7 +86,7 @@ private:
     void work(const QHostAddress& p_peer, int p_nRequestId, const std::function<void(session_t&)>& p_fnCall);
 
     serverContext_c& m_context;
-    mutable QMutex m_listMutex;
+    mutable std::mutex m_listMutex;
     int m_nCounter = 1;
     std::unique_ptr<session_t> m_pPrototype;
     std::vector<entryPtr_t> m_sessions;
