@@ -47,8 +47,6 @@ public:
     int state() const { return m_nState; }
     // For tests that start a session in a given step.
     void setState(int p_nState) { m_nState = p_nState; }
-    // The rows of the list the device uploaded last, by row number.
-    QMap<int, QByteArray> names() const { return m_names; }
 
     // The classification of one request by the device's answer fields:
     // 1100 to 1104 are good answers (1101 is "Alive"), 1200 to 1205 errors.
