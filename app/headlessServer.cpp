@@ -1,6 +1,7 @@
 #include "headlessServer.h"
 
 #include "HttpListener.h"
+#include "appLog.h"
 #include "requestConsole.h"
 #include "serverContext.h"
 #include "serverListener.h"
@@ -61,5 +62,5 @@ void headlessServer_c::addListener(serverListener_c* p_pListener)
                                 .arg(kind, listener->errorString(), p_pListener->settingsFileName()));
     const QString problems = p_pListener->problems();
     if (!problems.isEmpty())
-        qWarning().noquote() << problems;
+        qCWarning(lcApp).noquote() << problems;
 }

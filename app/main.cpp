@@ -40,6 +40,8 @@ int main(int argc, char* argv[])
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/qxwebserver.png")));
     }
     const startup_n::options_t options = startup_n::parseCommandLine(*app);
+    if (options.verbose)
+        startup_n::enableVerboseLogging();
     if (!options.workingDirectory.isEmpty() && !QDir::setCurrent(options.workingDirectory)) {
         std::fprintf(stderr, "qxwebserver: cannot change to the folder %s\n",
                      qPrintable(options.workingDirectory));

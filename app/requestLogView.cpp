@@ -1,6 +1,7 @@
 #include "requestLogView.h"
 
 #include "RootRequestMapper.h"
+#include "appLog.h"
 #include "iffParser.h"
 #include "iffTree.h"
 #include "requestList.h"
@@ -245,7 +246,7 @@ void requestLogView_c::slotApplyHeaderFields(int p_nReqId, vecParameter_t p_head
 
 void requestLogView_c::slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote)
 {
-    qDebug() << "NOTIFICATION RECEIVED" << p_nId << p_nReason << p_strNote;
+    qCDebug(lcApp) << "NOTIFICATION RECEIVED" << p_nId << p_nReason << p_strNote;
     QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
     requestList_c::markOnce(entry, QStringLiteral(" WARNING"));
     entry->setToolTip(column_t::columnJob, p_strNote);
@@ -264,7 +265,7 @@ void requestLogView_c::slot_receive_file(QHostAddress p_peer, int p_nId, QString
                                          QString p_strDestFn)
 {
     Q_UNUSED(p_peer);
-    qDebug() << "slot_receive_file( id =" << p_nId << ")";
+    qCDebug(lcApp) << "slot_receive_file( id =" << p_nId << ")";
     QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
     QFile file(p_strDestFn);
     QString text;

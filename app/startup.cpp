@@ -1,7 +1,10 @@
 #include "startup.h"
 
+#include "appLog.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QSslSocket>
 
 #include <cstring>
@@ -50,13 +53,24 @@ options_t parseCommandLine(const QCoreApplication& p_app)
     const QCommandLineOption directory(QStringList{QStringLiteral("w"), QStringLiteral("working-directory")},
                                        QStringLiteral("Use <folder> as working directory."),
                                        QStringLiteral("folder"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Write the debug traces of the HTTP engine, the request mapper and the rest "
+                       "to standard error (off by default; QT_LOGGING_RULES takes precedence)."));
     parser.addOption(headless);
     parser.addOption(directory);
+    parser.addOption(verbose);
     parser.process(p_app);
 
     options_t options;
     options.workingDirectory = parser.value(directory);
+    options.verbose = parser.isSet(verbose);
     return options;
+}
+
+void enableVerboseLogging()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qx.*.debug=true"));
 }
 
 QString tlsWarningText()
@@ -75,9 +89,9 @@ int runEventLoop()
     try {
         return QCoreApplication::exec();
     } catch (const std::exception& p_exception) {
-        qDebug() << "EX" << p_exception.what();
+        qCDebug(lcApp) << "EX" << p_exception.what();
     } catch (...) {
-        qDebug() << "OTHER EX";
+        qCDebug(lcApp) << "OTHER EX";
     }
     return -1;
 }

@@ -21,11 +21,18 @@ struct options_t
 {
     // Where the configuration and listener files are; empty: where started.
     QString workingDirectory;
+    // --verbose: the debug lines of every "qx.*" category (see
+    // enableVerboseLogging).
+    bool verbose = false;
 };
 // Reads the command line of the application object. --help and --version
 // print their text and end the process, as does an unknown option (with
 // an error message and exit code 1).
 options_t parseCommandLine(const QCoreApplication& p_app);
+
+// Turns on the debug lines of every "qx.*" logging category, which are off
+// by default. Rules in QT_LOGGING_RULES still take precedence.
+void enableVerboseLogging();
 
 // The text of the "SSL Warning" for a host without a TLS runtime, empty
 // when the runtime is there.

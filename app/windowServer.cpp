@@ -1,6 +1,7 @@
 #include "windowServer.h"
 
 #include "HttpListener.h"
+#include "appLog.h"
 #include "mainWindow.h"
 #include "planningTable.h"
 #include "requestLogView.h"
@@ -25,7 +26,7 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, serverCon
                                           : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
     if (!problems.isEmpty()) {
-        qDebug().noquote() << problems;
+        qCDebug(lcApp).noquote() << problems;
         status->setPixmap(status->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
         status->setToolTip(problems);
     }

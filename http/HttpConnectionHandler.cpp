@@ -5,6 +5,7 @@
 #include "HttpResponse.h"
 #include "HttpSettings.h"
 #include "HttpSocketWait.h"
+#include "httpLog.h"
 
 #include <QScopedValueRollback>
 #include <QSslConfiguration>
@@ -29,7 +30,7 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
 {
     m_pThread = new QThread();
     m_pThread->start();
-    qDebug("HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
     moveToThread(m_pThread);
     m_readTimer.moveToThread(m_pThread);
     m_readTimer.setSingleShot(true);
@@ -42,7 +43,7 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
     connect(&m_readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
     connect(m_pThread, &QThread::finished, this, &HttpConnectionHandler::thread_done);
 
-    qDebug("HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
 }
 
 HttpConnectionHandler::~HttpConnectionHandler()
@@ -51,7 +52,7 @@ HttpConnectionHandler::~HttpConnectionHandler()
     m_pThread->quit();
     m_pThread->wait();
     m_pThread->deleteLater();
-    qDebug("HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
 }
 
 void HttpConnectionHandler::createSocket()
@@ -60,7 +61,7 @@ void HttpConnectionHandler::createSocket()
         auto* sslSocket = new QSslSocket();
         sslSocket->setSslConfiguration(*m_pSslConfiguration);
         m_pSocket = sslSocket;
-        qDebug("HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
+        qCDebug(lcHttp, "HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
     } else {
         m_pSocket = new QTcpSocket();
     }
@@ -74,12 +75,12 @@ void HttpConnectionHandler::thread_done()
     m_pSocket = nullptr;
     delete m_pCurrentRequest;
     m_pCurrentRequest = nullptr;
-    qDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
 }
 
 void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 {
-    qDebug("HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
     m_busy = true;
 
     // The socket is reused: a connection attempt aborted at once clears
@@ -88,8 +89,8 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     m_pSocket->abort();
 
     if (!m_pSocket->setSocketDescriptor(socketDescriptor)) {
-        qCritical("HttpConnectionHandler (%p): cannot initialize socket: %s", static_cast<void*>(this),
-                  qPrintable(m_pSocket->errorString()));
+        qCCritical(lcHttp, "HttpConnectionHandler (%p): cannot initialize socket: %s",
+                   static_cast<void*>(this), qPrintable(m_pSocket->errorString()));
         // No disconnection will follow, so the handler goes back to the pool
         // here; otherwise it would stay busy for good.
         m_busy = false;
@@ -101,7 +102,7 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (m_pSslConfiguration) {
-        qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
+        qCDebug(lcHttp, "HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
         static_cast<QSslSocket*>(m_pSocket)->startServerEncryption();
     }
 
@@ -123,7 +124,7 @@ void HttpConnectionHandler::drainSocket()
 
 void HttpConnectionHandler::readTimeout()
 {
-    qDebug("HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
     drainSocket();
     m_pSocket->disconnectFromHost();
     delete m_pCurrentRequest;
@@ -132,7 +133,7 @@ void HttpConnectionHandler::readTimeout()
 
 void HttpConnectionHandler::disconnected()
 {
-    qDebug("HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
     m_pSocket->close();
     m_readTimer.stop();
     m_busy = false;
@@ -181,7 +182,7 @@ void HttpConnectionHandler::abortRequest()
 void HttpConnectionHandler::serveRequest()
 {
     m_readTimer.stop();
-    qDebug("HttpConnectionHandler (%p): received request", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): received request", static_cast<void*>(this));
 
     HttpResponse response(m_pSocket, m_pSettings->limits().readTimeout, &m_stop);
     // "Connection: close" keeps the response from switching to chunked
@@ -194,13 +195,14 @@ void HttpConnectionHandler::serveRequest()
     try {
         m_pRequestHandler->service(*m_pCurrentRequest, response);
     } catch (...) {
-        qCritical("HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
-                  static_cast<void*>(this));
+        qCCritical(lcHttp,
+                   "HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
+                   static_cast<void*>(this));
     }
 
     if (!response.lastPartSent())
         response.write(QByteArray(), true);
-    qDebug("HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
 
     if (!closeConnection) {
         // Without a length or chunked framing only the close ends the body.

@@ -2,6 +2,7 @@
 
 #include "HttpConnectionHandlerPool.h"
 #include "HttpSettings.h"
+#include "httpLog.h"
 
 #include <QTcpSocket>
 
@@ -21,7 +22,7 @@ HttpListener::HttpListener(HttpSettings* p_pSettings, HttpRequestHandler* p_pReq
 HttpListener::~HttpListener()
 {
     close();
-    qDebug("HttpListener: destroyed");
+    qCDebug(lcHttp, "HttpListener: destroyed");
 }
 
 void HttpListener::listen()
@@ -33,15 +34,15 @@ void HttpListener::listen()
     const quint16 port = quint16(m_pSettings->value(QStringLiteral("port")).toUInt() & 0xFFFF);
     const QHostAddress address = host.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(host);
     if (QTcpServer::listen(address, port))
-        qDebug("HttpListener: Listening on port %i", int(serverPort()));
+        qCDebug(lcHttp, "HttpListener: Listening on port %i", int(serverPort()));
     else
-        qCritical("HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
+        qCCritical(lcHttp, "HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
 }
 
 void HttpListener::close()
 {
     QTcpServer::close();
-    qDebug("HttpListener: closed");
+    qCDebug(lcHttp, "HttpListener: closed");
     delete m_pPool;
     m_pPool = nullptr;
 }
@@ -55,7 +56,7 @@ void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
         return;
     }
 
-    qDebug("HttpListener: Too many incoming connections");
+    qCDebug(lcHttp, "HttpListener: Too many incoming connections");
     auto* socket = new QTcpSocket(this);
     socket->setSocketDescriptor(socketDescriptor);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

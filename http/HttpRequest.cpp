@@ -3,6 +3,7 @@
 #include "HttpCookie.h"
 #include "HttpLimits.h"
 #include "HttpSettings.h"
+#include "httpLog.h"
 #include "textCodec.h"
 
 #include <QDir>
@@ -91,7 +92,7 @@ void HttpRequest::consume(QIODevice* p_pDevice)
 
     const qint64 limit = m_boundary.isEmpty() ? m_maxSize : m_maxMultiPartSize;
     if (m_state != Aborted && m_currentSize > limit) {
-        qWarning("HttpRequest: received too many bytes");
+        qCWarning(lcHttp, "HttpRequest: received too many bytes");
         m_state = Aborted;
     }
 
@@ -124,11 +125,11 @@ void HttpRequest::readRequestLine(QIODevice* p_pDevice)
 
     const auto* socket = qobject_cast<QAbstractSocket*>(p_pDevice);
     const QHostAddress peer = socket ? socket->peerAddress() : QHostAddress();
-    qDebug("HttpRequest: from %s: %s", qPrintable(peer.toString()), line.constData());
+    qCDebug(lcHttp, "HttpRequest: from %s: %s", qPrintable(peer.toString()), line.constData());
 
     const QList<QByteArray> parts = line.split(' ');
     if (parts.size() != 3 || !parts.at(2).contains("HTTP")) {
-        qWarning("HttpRequest: received broken HTTP request, invalid first line");
+        qCWarning(lcHttp, "HttpRequest: received broken HTTP request, invalid first line");
         m_state = Aborted;
         return;
     }
@@ -178,10 +179,10 @@ void HttpRequest::endOfHeaders()
     if (m_expectedBodySize == 0) {
         m_state = Complete;
     } else if (m_boundary.isEmpty() && m_expectedBodySize + m_currentSize > m_maxSize) {
-        qWarning("HttpRequest: expected body is too large");
+        qCWarning(lcHttp, "HttpRequest: expected body is too large");
         m_state = Aborted;
     } else if (!m_boundary.isEmpty() && m_expectedBodySize > m_maxMultiPartSize) {
-        qWarning("HttpRequest: expected multipart body is too large");
+        qCWarning(lcHttp, "HttpRequest: expected multipart body is too large");
         m_state = Aborted;
     } else {
         m_state = WaitingForBody;
@@ -211,11 +212,11 @@ void HttpRequest::readMultipartBody(QIODevice* p_pDevice)
         m_pTempFile->write(p_pDevice->read(missing));
 
     if (m_pTempFile->size() >= m_maxMultiPartSize) {
-        qWarning("HttpRequest: received too many multipart bytes");
+        qCWarning(lcHttp, "HttpRequest: received too many multipart bytes");
         m_state = Aborted;
     } else if (m_pTempFile->size() >= m_expectedBodySize) {
         if (!m_pTempFile->flush() || m_pTempFile->error() != QFileDevice::NoError)
-            qCritical("HttpRequest: Error writing temp file for multipart body");
+            qCCritical(lcHttp, "HttpRequest: Error writing temp file for multipart body");
         parseMultipartFile();
         m_pTempFile->close();
         m_state = Complete;
@@ -250,7 +251,7 @@ void readPartHeaders(QFile& p_file, MultipartPart* p_pPart)
             p_pPart->fieldName = quotedAttribute(line, " name=\"");
             p_pPart->fileName = quotedAttribute(line, " filename=\"");
         } else {
-            qDebug("HttpRequest: ignoring unsupported content part %s", line.constData());
+            qCDebug(lcHttp, "HttpRequest: ignoring unsupported content part %s", line.constData());
         }
     }
 }
@@ -267,14 +268,15 @@ void collectPartLine(MultipartPart* p_pPart, const QByteArray& p_arrLine, qint64
     if (!p_pPart->file)
         p_pPart->file = openTemporaryFile("qxhttp-upload-");
     if (p_pPart->file->write(p_arrLine) != p_arrLine.size())
-        qCritical("HttpRequest: error writing temp file, %s", qPrintable(p_pPart->file->errorString()));
+        qCCritical(lcHttp, "HttpRequest: error writing temp file, %s",
+                   qPrintable(p_pPart->file->errorString()));
 }
 
 } // namespace
 
 void HttpRequest::parseMultipartFile()
 {
-    qDebug("HttpRequest: parsing multipart temp file");
+    qCDebug(lcHttp, "HttpRequest: parsing multipart temp file");
     QTemporaryFile& file = *m_pTempFile;
     file.seek(0);
     const QByteArray delimiter = "--" + m_boundary;
@@ -294,7 +296,7 @@ void HttpRequest::parseMultipartFile()
         }
     }
     if (file.error() != QFileDevice::NoError)
-        qCritical("HttpRequest: cannot read temp file, %s", qPrintable(file.errorString()));
+        qCCritical(lcHttp, "HttpRequest: cannot read temp file, %s", qPrintable(file.errorString()));
 }
 
 void HttpRequest::finishPart(const QByteArray& p_arrFieldName, const QByteArray& p_arrFileName,
@@ -306,22 +308,24 @@ void HttpRequest::finishPart(const QByteArray& p_arrFieldName, const QByteArray&
     if (p_arrFileName.isEmpty()) {
         p_arrValue.chop(2);
         addParameter(p_arrFieldName, p_arrValue);
-        qDebug("HttpRequest: set parameter %s=%s", p_arrFieldName.constData(), p_arrValue.constData());
+        qCDebug(lcHttp, "HttpRequest: set parameter %s=%s", p_arrFieldName.constData(),
+                p_arrValue.constData());
         return;
     }
     if (!p_pFile) {
-        qWarning("HttpRequest: format error, unexpected end of file data");
+        qCWarning(lcHttp, "HttpRequest: format error, unexpected end of file data");
         return;
     }
     p_pFile->flush();
     p_pFile->resize(std::max<qint64>(0, p_pFile->size() - 2));
     p_pFile->seek(0);
     addParameter(p_arrFieldName, p_arrFileName);
-    qDebug("HttpRequest: set parameter %s=%s", p_arrFieldName.constData(), p_arrFileName.constData());
+    qCDebug(lcHttp, "HttpRequest: set parameter %s=%s", p_arrFieldName.constData(),
+            p_arrFileName.constData());
     const qint64 size = p_pFile->size();
     delete m_uploadedFiles.value(p_arrFieldName);
     m_uploadedFiles.insert(p_arrFieldName, p_pFile.release());
-    qDebug("HttpRequest: uploaded file size is %lli", size);
+    qCDebug(lcHttp, "HttpRequest: uploaded file size is %lli", size);
 }
 
 void HttpRequest::decodeParameters()

@@ -1,6 +1,7 @@
 #include "iffBlockCipher.h"
 
 #include "iffBlockKeyBase.h"
+#include "iffLog.h"
 
 #include <QDebug>
 #include <memory>
@@ -67,7 +68,7 @@ QByteArray encryptBlock(const QByteArray& p_arrPlaintext, const QByteArray& p_ar
 {
     QByteArray ciphertext;
     if (!runCipher(true, p_arrPlaintext, p_arrKey, ciphertext)) {
-        qWarning() << "qxIff_n::encryptBlock: encryption failed, key length" << p_arrKey.size();
+        qCWarning(lcIff) << "qxIff_n::encryptBlock: encryption failed, key length" << p_arrKey.size();
     }
     return ciphertext;
 }

@@ -1,6 +1,7 @@
 #include "HttpV0Processor.h"
 
 #include "mapperConstants.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -28,7 +29,7 @@ void HttpV0Processor::process(int p_nRequestId, const RootRequestMapper::request
             telegramChecksum = pair.second;
     }
     const qint32 sum = checksum(p_request.decodedParameters);
-    qDebug().noquote() << "COMPUTED CHECKSUM IS" << sum << "TELEGRAM SAYS IT'S" << telegramChecksum;
+    qCDebug(lcMapper).noquote() << "COMPUTED CHECKSUM IS" << sum << "TELEGRAM SAYS IT'S" << telegramChecksum;
 
     // Compared as a number: leading zeros match, anything unreadable is 0.
     if (telegramChecksum.toInt() != sum) {

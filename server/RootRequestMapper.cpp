@@ -10,6 +10,7 @@
 #include "mapperConstants.h"
 #include "requestLogFile.h"
 #include "serverContext.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -43,6 +44,11 @@ RootRequestMapper::RootRequestMapper(serverContext_c& p_context, const QString& 
 }
 
 RootRequestMapper::~RootRequestMapper() = default;
+
+bool RootRequestMapper::debugOutput() const
+{
+    return m_bDebugOutput && lcMapper().isDebugEnabled();
+}
 
 void RootRequestMapper::registerMetaTypes()
 {
@@ -96,45 +102,47 @@ void RootRequestMapper::checkAuthentication(context_t& p_context) const
     p_context.authorization = auth;
     p_context.credentials = QString::fromUtf8(QByteArray::fromBase64(auth.mid(6)));
 
-    qDebug() << "REQUIRE BASIC AUTHENTICATION";
+    qCDebug(lcMapper) << "REQUIRE BASIC AUTHENTICATION";
     p_context.authFailed = true;
     if (auth.isEmpty())
         return;
     const QString& credentials = p_context.credentials;
     const int colon = credentials.indexOf(QLatin1Char(':'));
     if (auth.left(6).toLower() != "basic " || colon < 1) {
-        qDebug().noquote() << "Authorize token not valid:" << auth;
+        qCDebug(lcMapper).noquote() << "Authorize token not valid:" << auth;
         return;
     }
 
-    qDebug().noquote() << "AUTH TOKEN:" << auth << "cleartext:" << credentials;
+    qCDebug(lcMapper).noquote() << "AUTH TOKEN:" << auth << "cleartext:" << credentials;
     const QString user = credentials.left(colon);
     const QString expectedUser = settings.baUser();
     p_context.authFailed = user != expectedUser;
     if (p_context.authFailed) {
-        qDebug().noquote() << QStringLiteral("Mismatch in Basic Auth username: received %1, expected: %2")
-                                  .arg(user, expectedUser);
+        qCDebug(lcMapper).noquote() << QStringLiteral(
+                                           "Mismatch in Basic Auth username: received %1, expected: %2")
+                                           .arg(user, expectedUser);
     }
     const QString password = credentials.mid(colon + 1);
     const QString expectedPassword = settings.baPassword();
     if (password != expectedPassword) {
         p_context.authFailed = true;
-        qDebug().noquote() << QStringLiteral("Mismatch in Basic Auth password: received %1, expected: %2")
-                                  .arg(password, expectedPassword);
+        qCDebug(lcMapper).noquote() << QStringLiteral(
+                                           "Mismatch in Basic Auth password: received %1, expected: %2")
+                                           .arg(password, expectedPassword);
     }
 }
 
 void RootRequestMapper::takeRequest(context_t& p_context) const
 {
     const HttpRequest& http = p_context.httpRequest;
-    const bool trace = m_bDebugOutput;
+    const bool trace = debugOutput();
     request_t& request = p_context.request;
 
     const auto& headerMap = http.headerMap();
     request.headers.reserve(size_t(headerMap.size()));
     for (auto it = headerMap.cbegin(); it != headerMap.cend(); ++it) {
         if (trace)
-            qDebug().noquote().nospace() << "    HEADER " << it.key() << "=>" << it.value();
+            qCDebug(lcMapper).noquote().nospace() << "    HEADER " << it.key() << "=>" << it.value();
         request.headers.emplace_back(it.key(), it.value());
     }
 
@@ -143,7 +151,7 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
     p_context.requestInfo.insert(QStringLiteral("Receiving-Time"), p_context.received);
     if (trace) {
         for (const auto& pair : http.parameterList())
-            qDebug().noquote().nospace() << "    PARAMETER " << pair.first << "=>" << pair.second;
+            qCDebug(lcMapper).noquote().nospace() << "    PARAMETER " << pair.first << "=>" << pair.second;
     }
     p_context.requestInfo.insert(QStringLiteral("Host"), p_context.peer.toString());
 
@@ -162,9 +170,9 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
     if (http.peerCertificate())
         request.peerCertificate = *http.peerCertificate();
     if (trace) {
-        qDebug().noquote() << "METHOD" << request.method;
-        qDebug().noquote() << "RootMapper:" << request.path;
-        qDebug().noquote() << "BODY" << request.body;
+        qCDebug(lcMapper).noquote() << "METHOD" << request.method;
+        qCDebug(lcMapper).noquote() << "RootMapper:" << request.path;
+        qCDebug(lcMapper).noquote() << "BODY" << request.body;
     }
 
     // An absolute target (scheme://host/path) is served by its path.
@@ -177,7 +185,7 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
     }
     p_context.requestInfo.insert(QStringLiteral("Request-Path"), p_context.path);
     if (trace)
-        qDebug().noquote() << "PATH" << p_context.path;
+        qCDebug(lcMapper).noquote() << "PATH" << p_context.path;
 }
 
 RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_context) const

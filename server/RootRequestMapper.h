@@ -126,9 +126,11 @@ public:
     // Whether the port runs TLS; informational, set at start-up.
     void setSecure(bool p_bSecure) { m_bSecure = p_bSecure; }
     bool isSecure() const { return m_bSecure; }
-    // Detailed request traces on the debug output.
+    // Detailed request traces on the debug output: written when the flag is
+    // set (start-up sets it) and the category "qx.mapper" lets debug lines
+    // through, so they follow --verbose and QT_LOGGING_RULES.
     void setDebugOutput(bool p_bDebugOutput) { m_bDebugOutput = p_bDebugOutput; }
-    bool debugOutput() const { return m_bDebugOutput; }
+    bool debugOutput() const;
 
     // Registers every type that the mapper's signals carry across threads,
     // under the names that queued connections use: "QVector< int >",

@@ -1,6 +1,7 @@
 // The value types of one request and its answer.
 
 #include "RootRequestMapper.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -67,9 +68,9 @@ QStringList RootRequestMapper::request_t::decodedLines() const
 
 void RootRequestMapper::request_t::debugDump() const
 {
-    qDebug().noquote() << "HTTP REQUEST" << path;
+    qCDebug(lcMapper).noquote() << "HTTP REQUEST" << path;
     for (const auto& pair : parameters)
-        qDebug().noquote().nospace() << "    " << pair.first << "=>" << pair.second;
+        qCDebug(lcMapper).noquote().nospace() << "    " << pair.first << "=>" << pair.second;
 }
 
 QByteArray RootRequestMapper::response_t::parameter(const QString& p_strName) const
@@ -106,7 +107,7 @@ void RootRequestMapper::response_t::setField(const QString& p_strName, const QSt
 
 void RootRequestMapper::response_t::debugDump() const
 {
-    qDebug().noquote() << "HTTP RESPONSE" << status << statusText;
+    qCDebug(lcMapper).noquote() << "HTTP RESPONSE" << status << statusText;
     for (const auto& item : parameters)
-        qDebug().noquote().nospace() << "    " << item.first << "=>" << item.second;
+        qCDebug(lcMapper).noquote().nospace() << "    " << item.first << "=>" << item.second;
 }

@@ -1,5 +1,7 @@
 #include "datasetWriter.h"
 
+#include "serverLog.h"
+
 #include <QDebug>
 
 datasetWriter_c::datasetWriter_c(int p_nFormatId, QObject* p_pParent)
@@ -39,12 +41,12 @@ void datasetWriter_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
             line += pair.first + '=' + pair.second + '\t';
         break;
     default:
-        qDebug() << "Output format ID" << format << "not implemented";
+        qCDebug(lcServer) << "Output format ID" << format << "not implemented";
         return;
     }
 
     if (line.isEmpty()) {
-        qDebug() << "Not saving dataset..." << p_nId;
+        qCDebug(lcServer) << "Not saving dataset..." << p_nId;
         return;
     }
     line.chop(1);

@@ -1,6 +1,7 @@
 #include "telegramExchange.h"
 
 #include "HttpResponse.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -43,7 +44,7 @@ telegramExchange_c::Telegram telegramExchange_c::open(RootRequestMapper::request
             plain.truncate(zero);
         const QString value = QString::fromLatin1(plain);
         if (p_bTrace)
-            qDebug().noquote() << "DECODED" << pair.first << "AS" << value << "FROM" << pair.second;
+            qCDebug(lcMapper).noquote() << "DECODED" << pair.first << "AS" << value << "FROM" << pair.second;
         p_request.setValue(pair.first, value);
     }
     m_strCipherEnd = p_request.value(m_dialect.cipherEnd);
