@@ -104,6 +104,8 @@ private slots:
     void cleanup();
     void parse_data();
     void parse();
+    void leftover_data();
+    void leftover();
     void write_data();
     void write();
     void exchange_data();
@@ -191,10 +193,16 @@ void tst_HttpEngine::parse_data()
         "/ x-a:1,1 more,1 more :b x-b:b");
     row("third part without HTTP", "GET / FTP/1.0\r\n", "aborted");
     row("bare line feeds end no line", "GET / HTTP/1.1\n\n", "incomplete");
+    row("bare LF and CR inside a line belong to it", "GET /a\nb\rc HTTP/1.1\r\nX-A: 1\n2\r\n\r\n",
+        "/a\nb\rc x-a:1\n2");
+    row("CR CR LF ends a line", "GET / HTTP/1.1\r\r\nX-A: b:c\r\r\n\r\n", "/ x-a:b:c");
     // Limits in force: 200 bytes of request, 400 bytes of multipart body.
     const QByteArray x(182, 'x'), b(143, 'b');
     row("request of exactly the limit", get("/" + x), "/" + x);
     row("request one byte over", get("/" + x + "y"), "aborted");
+    const QByteArray h(175, 'h');
+    row("header line ending exactly at the limit", get("/", "X-A: " + h + "\r\n"), "/ x-a:" + h);
+    row("header line one byte over", get("/", "X-A: " + h + "h\r\n"), "aborted");
     row("body filling the limit", post("/", "Content-Type: t\r\n", b), "/ body=" + b);
     row("announced body one byte over", post("/", "Content-Type: t\r\n", b + 'b').chopped(144), "aborted");
     row("multipart one byte below the limit", post("/", multipart, QByteArray(399, 'm')), "/");
@@ -231,6 +239,39 @@ void tst_HttpEngine::parse()
             QCOMPARE("split at " + QByteArray::number(i) + ": " + split, expected);
     }
     QCOMPARE(feed(raw, everyByte), expected);
+}
+
+void tst_HttpEngine::leftover_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QByteArray>("rest");
+    QTest::newRow("next request") << get("/1") + get("/2") << get("/2");
+    QTest::newRow("body ends at its length") << post("/", "", "a=1") + "GET /" << QByteArray("GET /");
+    QTest::newRow("multipart body ends at its length")
+        << post("/", "Content-Type: multipart/form-data; boundary=B\r\n", part("a", "1") + "--B--\r\n") +
+               "\r\n"
+        << QByteArray("\r\n");
+}
+
+void tst_HttpEngine::leftover()
+{
+    // Whole and byte by byte: a request takes its own bytes from the device
+    // and leaves what follows for the next one.
+    QFETCH(QByteArray, raw);
+    QFETCH(QByteArray, rest);
+    for (const int step : {int(raw.size()), 1}) {
+        HttpRequest request(&m_limits);
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        for (int at = 0; at < raw.size() && request.status() != HttpRequest::Complete; at += step) {
+            data.append(raw.mid(at, step));
+            while (buffer.bytesAvailable() > 0 && request.status() != HttpRequest::Complete)
+                request.consume(&buffer);
+        }
+        QCOMPARE(request.status(), HttpRequest::Complete);
+        QCOMPARE(buffer.readAll() + raw.mid(data.size()), rest);
+    }
 }
 
 void tst_HttpEngine::write_data()
