@@ -4,6 +4,8 @@
 
 #include <QAbstractSocket>
 
+#include <algorithm>
+
 namespace {
 // Above this many unsent bytes on the socket, writing waits for it to drain.
 constexpr qint64 kMaxPendingBytes = 16384;
@@ -38,7 +40,9 @@ void HttpResponse::setCookie(const HttpCookie& p_cookie)
 
 void HttpResponse::write(const QByteArray& p_arrData, bool p_bLastPart)
 {
-    if (!m_headersSent) {
+    QByteArray out;
+    const bool headersNow = !m_headersSent;
+    if (headersNow) {
         if (p_bLastPart) {
             m_headers.insert("Content-Length", QByteArray::number(p_arrData.size()));
         } else {
@@ -48,20 +52,33 @@ void HttpResponse::write(const QByteArray& p_arrData, bool p_bLastPart)
                 m_chunkedMode = true;
             }
         }
-        writeHeaders();
+        out = headerBlock(p_arrData.size());
+        m_headersSent = true;
     }
-    if (!p_arrData.isEmpty()) {
-        if (m_chunkedMode)
-            writeToSocket(QByteArray::number(p_arrData.size(), 16) + "\r\n" + p_arrData + "\r\n");
-        else
-            writeToSocket(p_arrData);
+    // Headers and whatever fits with them leave in one write, so that a
+    // small answer costs one system call; a large body follows on its own
+    // rather than being copied once more.
+    if (m_chunkedMode) {
+        if (!p_arrData.isEmpty()) {
+            out += QByteArray::number(p_arrData.size(), 16);
+            out += "\r\n";
+            out += p_arrData;
+            out += "\r\n";
+        }
+        if (p_bLastPart)
+            out += "0\r\n\r\n";
+        writeToSocket(out);
+    } else if (out.size() + p_arrData.size() <= kMaxPendingBytes) {
+        out += p_arrData;
+        writeToSocket(out);
+    } else {
+        writeToSocket(out);
+        writeToSocket(p_arrData);
     }
-    if (p_bLastPart) {
-        if (m_chunkedMode)
-            writeToSocket("0\r\n\r\n");
+    if (headersNow || p_bLastPart)
         flush();
+    if (p_bLastPart)
         m_lastPartSent = true;
-    }
 }
 
 void HttpResponse::redirect(const QByteArray& p_arrUrl)
@@ -71,17 +88,28 @@ void HttpResponse::redirect(const QByteArray& p_arrUrl)
     write("Redirect", true);
 }
 
-void HttpResponse::writeHeaders()
+QByteArray HttpResponse::headerBlock(int p_nRoomAfter) const
 {
-    QByteArray buffer = "HTTP/1.1 " + QByteArray::number(m_statusCode) + ' ' + m_statusText + "\r\n";
+    int size = 32 + m_statusText.size() + std::max(0, std::min<int>(p_nRoomAfter, kMaxPendingBytes));
     for (auto it = m_headers.cbegin(); it != m_headers.cend(); ++it)
-        buffer += it.key() + ": " + it.value() + "\r\n";
+        size += it.key().size() + it.value().size() + 4;
+    QByteArray buffer;
+    buffer.reserve(size);
+    buffer += "HTTP/1.1 ";
+    buffer += QByteArray::number(m_statusCode);
+    buffer += ' ';
+    buffer += m_statusText;
+    buffer += "\r\n";
+    for (auto it = m_headers.cbegin(); it != m_headers.cend(); ++it) {
+        buffer += it.key();
+        buffer += ": ";
+        buffer += it.value();
+        buffer += "\r\n";
+    }
     for (const HttpCookie& cookie : qAsConst(m_cookies))
         buffer += "Set-Cookie: " + cookie.toHeaderValue() + "\r\n";
     buffer += "\r\n";
-    writeToSocket(buffer);
-    flush();
-    m_headersSent = true;
+    return buffer;
 }
 
 bool HttpResponse::writeToSocket(const QByteArray& p_arrData)

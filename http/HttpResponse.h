@@ -11,8 +11,8 @@
 class QIODevice;
 
 // Writes one HTTP/1.1 response: status line, headers and cookies once, then
-// the body. A single write() with p_bLastPart true sends a Content-Length
-// response; pieces go out chunked, or raw when "Connection: close" is set (the
+// the body; headers and a body of up to 16384 bytes leave in one write. A single write() with p_bLastPart
+// true sends a Content-Length response; pieces go out chunked, or raw when "Connection: close" is set (the
 // end of the connection then ends the body).
 //
 // Headers and cookies must be set before the first write(). Used in the
@@ -56,7 +56,9 @@ public:
     bool isConnected() const;
 
 private:
-    void writeHeaders();
+    // Status line, headers, cookies and the empty line, with room for
+    // p_nRoomAfter more bytes (up to the size sent in one write).
+    QByteArray headerBlock(int p_nRoomAfter) const;
     bool writeToSocket(const QByteArray& p_arrData);
 
     QIODevice* m_pSocket;

@@ -84,6 +84,17 @@ void serve(HttpRequest& p_request, HttpResponse& p_response)
     p_response.write(path.startsWith("/pieces") ? text.mid(3) : text, !path.startsWith("/open"));
 }
 
+// A buffer that counts the writes it is given.
+struct writeCounter_t : QBuffer
+{
+    qint64 writeData(const char* p_pData, qint64 p_nSize) override
+    {
+        ++writes;
+        return QBuffer::writeData(p_pData, p_nSize);
+    }
+    int writes = 0;
+};
+
 bool answered(quint16 p_nPort, const QByteArray& p_arrPath)
 {
     HttpReply reply;
@@ -282,16 +293,21 @@ void tst_HttpEngine::write_data()
     QTest::addColumn<QByteArrayList>("headers");
     QTest::addColumn<QByteArrayList>("pieces");
     QTest::addColumn<QByteArray>("wire");
+    // Writes to the device: headers go out with what fits with them.
+    QTest::addColumn<int>("writes");
     const auto row = [](const char* p_szName, const QByteArrayList& p_headers, const QByteArrayList& p_pieces,
-                        const QByteArray& p_arrWire) {
-        QTest::newRow(p_szName) << p_headers << p_pieces << p_arrWire;
+                        const QByteArray& p_arrWire, int p_nWrites = 1) {
+        QTest::newRow(p_szName) << p_headers << p_pieces << p_arrWire << p_nWrites;
     };
     const QByteArray ok = "HTTP/1.1 200 OK\r\n", z(26, 'z');
     row("one last part gets a length", {}, {"abc"}, ok + "Content-Length: 3\r\n\r\nabc");
     row("pieces are chunked", {}, {"ab", "", z, "c"},
-        ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nab\r\n1a\r\n" + z + "\r\n1\r\nc\r\n0\r\n\r\n");
+        ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nab\r\n1a\r\n" + z + "\r\n1\r\nc\r\n0\r\n\r\n", 3);
     row("pieces with Connection close go raw", {"Connection: CLOSE"}, {"ab", "c"},
-        ok + "Connection: CLOSE\r\n\r\nabc");
+        ok + "Connection: CLOSE\r\n\r\nabc", 2);
+    const QByteArray large(16384, 'L');
+    row("a body too large to go with the headers follows them", {}, {large},
+        ok + "Content-Length: 16384\r\n\r\n" + large, 2);
     row("headers in byte order of their names, set replaces",
         {"Content-Type: text/plain", "x-low: 1", "X-Up: 1", "Cache-Control: no-cache", "X-Up: 2"}, {"."},
         ok + "Cache-Control: no-cache\r\nContent-Length: 1\r\nContent-Type: text/plain\r\n"
@@ -312,7 +328,7 @@ void tst_HttpEngine::write()
 {
     QFETCH(QByteArrayList, headers);
     QFETCH(QByteArrayList, pieces);
-    QBuffer buffer;
+    writeCounter_t buffer;
     buffer.open(QIODevice::WriteOnly);
     HttpResponse response(&buffer);
     for (const QByteArray& header : headers) {
@@ -327,6 +343,7 @@ void tst_HttpEngine::write()
     if (pieces.isEmpty())
         response.redirect("/x");
     QTEST(buffer.data(), "wire");
+    QTEST(buffer.writes, "writes");
 }
 
 void tst_HttpEngine::exchange_data()
