@@ -11,18 +11,30 @@ requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
 QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
                                int p_nStatus, const QVariant& p_data)
 {
-    return QStringLiteral("%1 #%2 %3 %4 %5 ms %6")
-        .arg(p_received.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
-        .arg(p_nId)
-        .arg(requestLogFile_n::hostText(p_host))
-        .arg(p_nStatus)
-        .arg(p_nMs)
-        .arg(requestLog_n::escapedBody(requestLog_n::requestText(p_data).toUtf8()));
+    QString request = requestLog_n::requestText(p_data);
+    request.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    request.replace(QLatin1Char('\r'), QLatin1String("\\f"));
+    const QString host = requestLogFile_n::hostText(p_host);
+    QString line;
+    line.reserve(64 + host.size() + request.size());
+    line += m_receiveTime.text(p_received);
+    line += QLatin1String(" #");
+    line += QString::number(p_nId);
+    line += QLatin1Char(' ');
+    line += host;
+    line += QLatin1Char(' ');
+    line += QString::number(p_nStatus);
+    line += QLatin1Char(' ');
+    line += QString::number(p_nMs);
+    line += QLatin1String(" ms ");
+    line += request;
+    return line;
 }
 
 void requestConsole_c::write(const QString& p_strText)
 {
-    const QByteArray bytes = p_strText.toUtf8() + '\n';
+    QByteArray bytes = p_strText.toUtf8();
+    bytes += '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_pStream);
     std::fflush(m_pStream);
 }

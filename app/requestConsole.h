@@ -1,5 +1,7 @@
 #pragma once
 
+#include "localTimeText.h"
+
 #include <QDateTime>
 #include <QHostAddress>
 #include <QObject>
@@ -23,8 +25,9 @@ public:
     // The stream is not owned.
     explicit requestConsole_c(FILE* p_pStream, QObject* p_pParent = nullptr);
 
-    static QString line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
-                        int p_nStatus, const QVariant& p_data);
+    // The line of one request; the receive time in local time.
+    QString line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs, int p_nStatus,
+                 const QVariant& p_data);
     // Writes p_strText and a line feed, then flushes.
     void write(const QString& p_strText);
 
@@ -34,4 +37,5 @@ public slots:
 
 private:
     FILE* m_pStream;
+    localTimeText_c m_receiveTime{QStringLiteral("yyyy-MM-dd hh:mm:ss")};
 };

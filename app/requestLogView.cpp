@@ -179,7 +179,7 @@ void requestLogView_c::applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSav
                        m_pRequestList->style()->standardIcon(QStyle::SP_MessageBoxWarning));
 
     entry->setText(column_t::columnHost, host);
-    entry->setText(column_t::columnWhen, p_received.toString(QStringLiteral("hh:mm:ss.zzz")));
+    entry->setText(column_t::columnWhen, m_whenText.text(p_received));
     entry->setText(column_t::columnTime,
                    timeColumnText(transferDelay(request, settings.saveDeviceDtColumn, p_received), p_nMs));
     entry->setText(column_t::columnStatus, QString::number(p_nStatus));

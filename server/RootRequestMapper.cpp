@@ -62,7 +62,8 @@ void RootRequestMapper::registerMetaTypes()
 void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response)
 {
     context_t context(p_request, p_response);
-    context.received = QDateTime::currentDateTime();
+    // UTC: turned into local time only where a person reads it.
+    context.received = QDateTime::currentDateTimeUtc();
     context.clock.start();
     context.peer = p_request.peerAddress();
 

@@ -141,7 +141,7 @@ public:
     static void registerMetaTypes();
 
 signals:
-    // At the end of every request.
+    // At the end of every request; p_received in UTC.
     void requestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs, int p_nStatus,
                           QVariant p_data);
     // Right after requestProcessed, the same facts as a map ("Request-ID",
