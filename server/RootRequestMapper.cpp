@@ -16,6 +16,7 @@
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaMethod>
 
 namespace {
 
@@ -148,22 +149,26 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
     }
 
     p_context.id = m_context.nextRequestId();
-    p_context.requestInfo.insert(QStringLiteral("Request-ID"), p_context.id);
-    p_context.requestInfo.insert(QStringLiteral("Receiving-Time"), p_context.received);
     if (trace) {
         for (const auto& pair : http.parameterList())
             qCDebug(lcMapper).noquote().nospace() << "    PARAMETER " << pair.first << "=>" << pair.second;
     }
-    p_context.requestInfo.insert(QStringLiteral("Host"), p_context.peer.toString());
 
     const QByteArray decodedPath = http.path();
     request.method = http.method();
-    request.path = textCodec_n::fromWire(decodedPath);
     request.parameters = http.parameterList();
+    const QString path = textCodec_n::fromWire(decodedPath);
+    int size = path.size();
+    for (const auto& pair : qAsConst(request.parameters))
+        size += pair.first.size() + pair.second.size() + 2;
+    request.path.reserve(size);
+    request.path += path;
     for (int i = 0; i < request.parameters.size(); ++i) {
         const auto& pair = request.parameters.at(i);
-        request.path +=
-            (i == 0 ? QLatin1Char('?') : QLatin1Char('&')) + pair.first + QLatin1Char('=') + pair.second;
+        request.path += i == 0 ? QLatin1Char('?') : QLatin1Char('&');
+        request.path += pair.first;
+        request.path += QLatin1Char('=');
+        request.path += pair.second;
     }
     request.body = http.body();
     if (http.localCertificate())
@@ -184,7 +189,6 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
         if (pathStart > 0)
             p_context.path = decodedPath.mid(pathStart);
     }
-    p_context.requestInfo.insert(QStringLiteral("Request-Path"), p_context.path);
     if (trace)
         qCDebug(lcMapper).noquote() << "PATH" << p_context.path;
 }
@@ -225,14 +229,24 @@ void RootRequestMapper::finish(context_t& p_context)
 {
     const int status = p_context.httpResponse.statusCode();
     const qint64 ms = p_context.clock.elapsed();
-    QVariantMap& info = p_context.requestInfo;
+    emit requestProcessed(p_context.id, p_context.peer, p_context.received, int(ms), status,
+                          p_context.requestData);
+    // The same facts as a map, made only for a receiver.
+    static const QMetaMethod s_finished = QMetaMethod::fromSignal(&RootRequestMapper::requestFinished);
+    if (!isSignalConnected(s_finished))
+        return;
+    QVariantMap info;
+    info.insert(QStringLiteral("Request-ID"), p_context.id);
+    info.insert(QStringLiteral("Receiving-Time"), p_context.received);
+    info.insert(QStringLiteral("Host"), p_context.peer.toString());
+    info.insert(QStringLiteral("Request-Path"), p_context.path);
+    if (!p_context.serverFilePath.isEmpty())
+        info.insert(QStringLiteral("Filepath on Server"), p_context.serverFilePath);
     info.insert(QStringLiteral("Response-Status"), status);
     info.insert(QStringLiteral("Processing-Time"), ms);
     if (p_context.requestData.isValid())
         info.insert(QStringLiteral("Request-Data"), p_context.requestData);
     info.insert(QStringLiteral("Request as String"), p_context.request.path);
-    emit requestProcessed(p_context.id, p_context.peer, p_context.received, int(ms), status,
-                          p_context.requestData);
     emit requestFinished(info);
 }
 

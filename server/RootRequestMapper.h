@@ -181,7 +181,8 @@ private:
         QByteArray path;
         request_t request;
         response_t response;
-        QVariantMap requestInfo;
+        // Where an upload was stored ("Filepath on Server").
+        QString serverFilePath;
         // The branch's log lines (a text list, or a text); invalid if none.
         QVariant requestData;
         bool authFailed = false;
@@ -204,7 +205,7 @@ private:
     void checkAuthentication(context_t& p_context) const;
     void takeRequest(context_t& p_context) const;
     route_t selectRoute(const context_t& p_context) const;
-    // Emits requestProcessed, then requestFinished.
+    // Emits requestProcessed, then requestFinished (when connected).
     void finish(context_t& p_context);
     void answerJson(context_t& p_context);
     void answerAuthenticationFailed(context_t& p_context);

@@ -115,7 +115,7 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
     const QString destination = QDir(m_context.settings().upDir()).filePath(QString::number(number));
     if (debugOutput())
         qCDebug(lcMapper).noquote() << "SAVING TO FILE" << destination;
-    p_context.requestInfo.insert(QStringLiteral("Filepath on Server"), destination);
+    p_context.serverFilePath = destination;
 
     QFile file(destination);
     bool stored = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
