@@ -43,13 +43,14 @@ headlessServer_c::~headlessServer_c()
 void headlessServer_c::shutdown()
 {
     m_set.shutdown();
+    m_pConsole->slotWriteWaiting();
 }
 
 void headlessServer_c::addListener(serverListener_c* p_pListener)
 {
     RootRequestMapper* mapper = p_pListener->mapper();
     connect(mapper, &RootRequestMapper::requestProcessed, m_pConsole, &requestConsole_c::slotRequestProcessed,
-            Qt::QueuedConnection);
+            Qt::DirectConnection);
 
     const HttpListener* listener = p_pListener->listener();
     const QString kind = p_pListener->isSecure() ? QStringLiteral("HTTPS") : QStringLiteral("HTTP");

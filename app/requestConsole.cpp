@@ -1,11 +1,17 @@
 #include "requestConsole.h"
 
+#include "localTimeText.h"
 #include "requestLog.h"
 #include "requestLogFile.h"
 
 requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
     : QObject(p_pParent), m_pStream(p_pStream)
 {
+}
+
+requestConsole_c::~requestConsole_c()
+{
+    slotWriteWaiting();
 }
 
 QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
@@ -17,7 +23,9 @@ QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDat
     const QString host = requestLogFile_n::hostText(p_host);
     QString line;
     line.reserve(64 + host.size() + request.size());
-    line += m_receiveTime.text(p_received);
+    // Each thread keeps the text of its current second.
+    thread_local localTimeText_c t_receiveTime(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    line += t_receiveTime.text(p_received);
     line += QLatin1String(" #");
     line += QString::number(p_nId);
     line += QLatin1Char(' ');
@@ -33,14 +41,41 @@ QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDat
 
 void requestConsole_c::write(const QString& p_strText)
 {
+    slotWriteWaiting();
     QByteArray bytes = p_strText.toUtf8();
     bytes += '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_pStream);
-    std::fflush(m_pStream);
+    writeBytes(bytes);
 }
 
 void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs,
                                             int p_nStatus, QVariant p_data)
 {
-    write(line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data));
+    QByteArray bytes = line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data).toUtf8();
+    bytes += '\n';
+    bool first = false;
+    {
+        const QMutexLocker locker(&m_mutex);
+        first = m_arrWaiting.isEmpty();
+        m_arrWaiting += bytes;
+    }
+    // One call for the lines that gather until the console's thread gets to them.
+    if (first)
+        QMetaObject::invokeMethod(this, &requestConsole_c::slotWriteWaiting, Qt::QueuedConnection);
+}
+
+void requestConsole_c::slotWriteWaiting()
+{
+    QByteArray waiting;
+    {
+        const QMutexLocker locker(&m_mutex);
+        waiting.swap(m_arrWaiting);
+    }
+    if (!waiting.isEmpty())
+        writeBytes(waiting);
+}
+
+void requestConsole_c::writeBytes(const QByteArray& p_arrBytes)
+{
+    std::fwrite(p_arrBytes.constData(), 1, size_t(p_arrBytes.size()), m_pStream);
+    std::fflush(m_pStream);
 }
