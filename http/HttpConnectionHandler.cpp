@@ -96,9 +96,9 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
         m_busy = false;
         return;
     }
-    // Headers and body leave in separate writes; with Nagle's algorithm the
-    // body of a kept-alive connection would wait for the client's delayed
-    // acknowledgement of the headers (tens of milliseconds per response).
+    // The pieces of a chunked answer leave in separate writes; with Nagle's
+    // algorithm a piece would wait for the client's delayed acknowledgement
+    // of the one before (tens of milliseconds each).
     m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (m_pSslConfiguration) {
@@ -113,7 +113,13 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 
 void HttpConnectionHandler::startReadTimer()
 {
-    m_readTimer.start(m_pSettings->limits().readTimeout);
+    // The silence is measured from here. The timer itself is started only
+    // when it is not running: starting and stopping it for every request
+    // would cost the event loop a timer registration each time, so when it
+    // fires early it is started again for the rest of the time.
+    m_silence.start();
+    if (!m_readTimer.isActive())
+        m_readTimer.start(m_pSettings->limits().readTimeout);
 }
 
 void HttpConnectionHandler::drainSocket()
@@ -124,6 +130,11 @@ void HttpConnectionHandler::drainSocket()
 
 void HttpConnectionHandler::readTimeout()
 {
+    const qint64 left = m_pSettings->limits().readTimeout - m_silence.elapsed();
+    if (left > 0) {
+        m_readTimer.start(int(left));
+        return;
+    }
     qCDebug(lcHttp, "HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
     drainSocket();
     m_pSocket->disconnectFromHost();
@@ -181,7 +192,8 @@ void HttpConnectionHandler::abortRequest()
 
 void HttpConnectionHandler::serveRequest()
 {
-    m_readTimer.stop();
+    // The read timer may run on: it cannot fire while the request is served
+    // in this thread, and the silence is measured afresh afterwards.
     qCDebug(lcHttp, "HttpConnectionHandler (%p): received request", static_cast<void*>(this));
 
     HttpResponse response(m_pSocket, m_pSettings->limits().readTimeout, &m_stop);
@@ -213,6 +225,7 @@ void HttpConnectionHandler::serveRequest()
     }
 
     if (closeConnection) {
+        m_readTimer.stop();
         drainSocket();
         m_pSocket->disconnectFromHost();
     } else if (m_pSocket->state() == QAbstractSocket::ConnectedState) {

@@ -3,16 +3,37 @@
 #include "HttpSocketWait.h"
 
 #include <QAbstractSocket>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
 
 #include <algorithm>
 
 namespace {
 // Above this many unsent bytes on the socket, writing waits for it to drain.
 constexpr qint64 kMaxPendingBytes = 16384;
+
+// The descriptor of a plain TCP socket, whose bytes may be sent from here
+// while its write buffer is empty; -1 for anything else.
+qintptr directDescriptor(QIODevice* p_pDevice)
+{
+#ifdef Q_OS_UNIX
+    auto* socket = qobject_cast<QTcpSocket*>(p_pDevice);
+    if (socket && !qobject_cast<QSslSocket*>(socket))
+        return socket->socketDescriptor();
+#else
+    Q_UNUSED(p_pDevice)
+#endif
+    return -1;
+}
+
 } // namespace
 
 HttpResponse::HttpResponse(QIODevice* p_pSocket, int p_nStallMs, const std::atomic<bool>* p_pStop)
-    : m_pSocket(p_pSocket), m_nStallMs(p_nStallMs), m_pStop(p_pStop)
+    : m_pSocket(p_pSocket), m_nStallMs(p_nStallMs), m_pStop(p_pStop), m_nDirect(directDescriptor(p_pSocket))
 {
 }
 
@@ -124,12 +145,33 @@ bool HttpResponse::writeToSocket(const QByteArray& p_arrData)
                 socket->abort();
             return false;
         }
-        const qint64 written = m_pSocket->write(p_arrData.constData() + done, p_arrData.size() - done);
-        if (written <= 0)
-            return false;
+        qint64 written = sendDirectly(p_arrData.constData() + done, p_arrData.size() - done);
+        if (written == 0) {
+            written = m_pSocket->write(p_arrData.constData() + done, p_arrData.size() - done);
+            if (written <= 0)
+                return false;
+        }
         done += written;
     }
     return done == p_arrData.size();
+}
+
+qint64 HttpResponse::sendDirectly(const char* p_pData, qint64 p_nSize)
+{
+    // The socket's own way switches its write notifier on for the bytes and
+    // off again once they are sent, which wakes the worker's event loop
+    // twice per answer. Whatever the system does not take at once, or an
+    // error, is left to the socket, which then keeps the order and reports.
+#ifdef Q_OS_UNIX
+    if (m_nDirect < 0 || m_pSocket->bytesToWrite() > 0)
+        return 0;
+    const ssize_t sent = ::send(int(m_nDirect), p_pData, size_t(p_nSize), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return sent > 0 ? qint64(sent) : 0;
+#else
+    Q_UNUSED(p_pData)
+    Q_UNUSED(p_nSize)
+    return 0;
+#endif
 }
 
 void HttpResponse::flush()

@@ -123,6 +123,7 @@ private slots:
     void exchange();
     void connectionEnds_data();
     void connectionEnds();
+    void silenceCountsFromTheLastAnswer();
     void busyPoolAnswers503();
     void cleanupRetiresOneHandlerPerTick();
     void tls_data();
@@ -435,6 +436,25 @@ void tst_HttpEngine::connectionEnds()
     }
     QTRY_COMPARE(server.listener()->pool()->idleHandlerCount(), 1);
     QVERIFY(answered(server.port(), "/next"));
+}
+
+void tst_HttpEngine::silenceCountsFromTheLastAnswer()
+{
+    // Requests 200 ms apart keep a connection with a read timeout of 300 ms
+    // open; it closes 300 ms after the last answer.
+    TestServer server;
+    QVERIFY(server.start(&m_handler, {{"readTimeout", 300}}));
+    LoopbackClient client;
+    HttpReply reply;
+    QVERIFY(client.connectPlain(server.port()));
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(200);
+        QVERIFY(client.send(get("/k")) && client.readReply(&reply) && reply.body == "GET /k");
+    }
+    QElapsedTimer idle;
+    idle.start();
+    QCOMPARE(client.readUntilClosed(), QByteArray());
+    QVERIFY2(idle.elapsed() >= 250, qPrintable(QString::number(idle.elapsed())));
 }
 
 void tst_HttpEngine::busyPoolAnswers503()
