@@ -99,9 +99,11 @@ void HttpRequest::consume(QIODevice* p_pDevice)
         }
     }
     // Looked at in the device's own buffer and taken out only as far as it
-    // belongs to this request.
+    // belongs to this request. Asking for no more than is there keeps the
+    // device from making room for a read from the system.
     char chunk[kReadChunk];
-    const qint64 available = p_pDevice->peek(chunk, kReadChunk);
+    const qint64 wanted = std::min(p_pDevice->bytesAvailable(), kReadChunk);
+    const qint64 available = wanted > 0 ? p_pDevice->peek(chunk, wanted) : 0;
     if (available > 0)
         p_pDevice->skip(feed(chunk, available));
 }
