@@ -37,8 +37,15 @@ void RootRequestMapper::emitReceivedRecord(const context_t& p_context)
 void RootRequestMapper::deliverTelegram(context_t& p_context)
 {
     QStringList lines = p_context.requestData.toStringList();
-    if (!lines.isEmpty())
-        lines.first().prepend(QString::fromLatin1(p_context.request.method) + QLatin1Char(' '));
+    if (!lines.isEmpty()) {
+        const QByteArray& method = p_context.request.method;
+        QString first;
+        first.reserve(method.size() + 1 + lines.first().size());
+        first += QLatin1String(method);
+        first += QLatin1Char(' ');
+        first += lines.first();
+        lines.first() = first;
+    }
     p_context.requestData = lines;
     emitReceivedRecord(p_context);
     telegramExchange_c::applyFields(p_context.response, p_context.httpResponse);

@@ -60,9 +60,17 @@ QString RootRequestMapper::request_t::requestLine() const
 
 QStringList RootRequestMapper::request_t::decodedLines() const
 {
-    QStringList lines{path};
-    for (const auto& pair : decodedParameters)
-        lines.append(pair.first + QLatin1Char(':') + pair.second);
+    QStringList lines;
+    lines.reserve(decodedParameters.size() + 1);
+    lines.append(path);
+    for (const auto& pair : decodedParameters) {
+        QString line;
+        line.reserve(pair.first.size() + pair.second.size() + 1);
+        line += pair.first;
+        line += QLatin1Char(':');
+        line += pair.second;
+        lines.append(line);
+    }
     return lines;
 }
 
