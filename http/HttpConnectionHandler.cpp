@@ -14,6 +14,12 @@
 
 namespace {
 
+// Header names as keys: built once, copied without allocation.
+const QByteArray kConnection = QByteArrayLiteral("Connection");
+const QByteArray kConnectionLower = QByteArrayLiteral("connection");
+const QByteArray kContentLength = QByteArrayLiteral("Content-Length");
+const QByteArray kTransferEncoding = QByteArrayLiteral("Transfer-Encoding");
+
 const QByteArray kEntityTooLarge =
     "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
 
@@ -199,7 +205,7 @@ void HttpConnectionHandler::serveRequest()
     HttpResponse response(m_pSocket, m_pSettings->limits().readTimeout, &m_stop);
     // "Connection: close" keeps the response from switching to chunked
     // framing for clients that will not keep the connection.
-    bool closeConnection = equalsClose(m_pCurrentRequest->header("Connection")) ||
+    bool closeConnection = equalsClose(m_pCurrentRequest->header(kConnectionLower)) ||
                            m_pCurrentRequest->version().compare("HTTP/1.0", Qt::CaseInsensitive) == 0;
     if (closeConnection)
         response.setHeader("Connection", "close");
@@ -219,9 +225,9 @@ void HttpConnectionHandler::serveRequest()
     if (!closeConnection) {
         // Without a length or chunked framing only the close ends the body.
         const QMap<QByteArray, QByteArray>& headers = response.headers();
-        closeConnection = equalsClose(headers.value("Connection")) ||
-                          (!headers.contains("Content-Length") &&
-                           headers.value("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) != 0);
+        closeConnection = equalsClose(headers.value(kConnection)) ||
+                          (!headers.contains(kContentLength) &&
+                           headers.value(kTransferEncoding).compare("chunked", Qt::CaseInsensitive) != 0);
     }
 
     if (closeConnection) {

@@ -16,6 +16,11 @@
 
 namespace {
 
+// Header names as stored (lower case): built once, copied without allocation.
+const QByteArray kContentType = QByteArrayLiteral("content-type");
+const QByteArray kContentLength = QByteArrayLiteral("content-length");
+const QByteArray kCookie = QByteArrayLiteral("cookie");
+
 // Slice size for multipart bodies and the longest line read back from them.
 constexpr qint64 kMultipartSlice = 65536;
 // Bytes looked at per consume(): a whole request within the default limit.
@@ -34,6 +39,17 @@ void trim(const char** p_ppBegin, const char** p_ppEnd)
         ++*p_ppBegin;
     while (*p_ppEnd > *p_ppBegin && isSpace((*p_ppEnd)[-1]))
         --*p_ppEnd;
+}
+
+// Whether QByteArray::toLower() would leave p_arrName as it is.
+bool isLowerCase(const QByteArray& p_arrName)
+{
+    for (const char c : p_arrName) {
+        const uchar u = uchar(c);
+        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+            return false;
+    }
+    return true;
 }
 
 // The first p_c in [p_pBegin, p_pEnd), or nullptr.
@@ -231,16 +247,16 @@ void HttpRequest::takeHeader(const char* p_pBegin, const char* p_pEnd)
 
 void HttpRequest::endOfHeaders()
 {
-    const QByteArray contentType = m_headers.value("content-type");
+    const QByteArray contentType = m_headers.value(kContentType);
     const int boundaryAt = contentType.indexOf("boundary=");
     if (contentType.startsWith("multipart/form-data") && boundaryAt >= 0) {
         m_boundary = contentType.mid(boundaryAt + 9);
         if (m_boundary.startsWith('"') && m_boundary.endsWith('"'))
             m_boundary = m_boundary.mid(1, m_boundary.size() - 2);
     }
-    if (m_headers.contains("content-length")) {
+    if (m_headers.contains(kContentLength)) {
         bool ok = false;
-        m_expectedBodySize = m_headers.value("content-length").toLongLong(&ok);
+        m_expectedBodySize = m_headers.value(kContentLength).toLongLong(&ok);
         // A negative length counts as no length, like one that is no number.
         if (!ok || m_expectedBodySize < 0)
             m_expectedBodySize = 0;
@@ -410,7 +426,7 @@ void HttpRequest::decodeParameters()
     m_decodedPath = urlDecode(m_path);
     m_bDecoded = true;
     if (!m_body.isEmpty()) {
-        const QByteArray contentType = header("content-type");
+        const QByteArray contentType = m_headers.value(kContentType);
         if (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded")) {
             if (!query.isEmpty())
                 query += '&';
@@ -436,7 +452,9 @@ void HttpRequest::decodeParameters()
 
 void HttpRequest::extractCookies()
 {
-    for (const QByteArray& cookieHeader : headers("cookie")) {
+    if (!m_headers.contains(kCookie))
+        return;
+    for (const QByteArray& cookieHeader : headers(kCookie)) {
         for (const QByteArray& part : HttpCookie::splitAttributes(cookieHeader)) {
             const int eq = part.indexOf('=');
             if (eq >= 0)
@@ -445,7 +463,7 @@ void HttpRequest::extractCookies()
                 m_cookies.insert(part.trimmed(), QByteArray());
         }
     }
-    m_headers.remove("cookie");
+    m_headers.remove(kCookie);
 }
 
 void HttpRequest::addParameter(const QByteArray& p_arrName, const QByteArray& p_arrValue)
@@ -458,7 +476,7 @@ void HttpRequest::addParameter(const QByteArray& p_arrName, const QByteArray& p_
 
 QByteArray HttpRequest::header(const QByteArray& p_arrName) const
 {
-    return m_headers.value(p_arrName.toLower());
+    return m_headers.value(isLowerCase(p_arrName) ? p_arrName : p_arrName.toLower());
 }
 
 QList<QByteArray> HttpRequest::headers(const QByteArray& p_arrName) const

@@ -16,6 +16,12 @@ namespace {
 // Above this many unsent bytes on the socket, writing waits for it to drain.
 constexpr qint64 kMaxPendingBytes = 16384;
 
+// Header names as keys: built once, copied without allocation.
+const QByteArray kConnection = QByteArrayLiteral("Connection");
+const QByteArray kConnectionLower = QByteArrayLiteral("connection");
+const QByteArray kContentLength = QByteArrayLiteral("Content-Length");
+const QByteArray kTransferEncoding = QByteArrayLiteral("Transfer-Encoding");
+
 // The descriptor of a plain TCP socket, whose bytes may be sent from here
 // while its write buffer is empty; -1 for anything else.
 qintptr directDescriptor(QIODevice* p_pDevice)
@@ -65,11 +71,11 @@ void HttpResponse::write(const QByteArray& p_arrData, bool p_bLastPart)
     const bool headersNow = !m_headersSent;
     if (headersNow) {
         if (p_bLastPart) {
-            m_headers.insert("Content-Length", QByteArray::number(p_arrData.size()));
+            m_headers.insert(kContentLength, QByteArray::number(p_arrData.size()));
         } else {
-            const QByteArray connection = m_headers.value("Connection", m_headers.value("connection"));
+            const QByteArray connection = m_headers.value(kConnection, m_headers.value(kConnectionLower));
             if (connection.compare("close", Qt::CaseInsensitive) != 0) {
-                m_headers.insert("Transfer-Encoding", "chunked");
+                m_headers.insert(kTransferEncoding, QByteArrayLiteral("chunked"));
                 m_chunkedMode = true;
             }
         }
