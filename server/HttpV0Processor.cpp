@@ -14,8 +14,7 @@ qint32 HttpV0Processor::checksum(const RootRequestMapper::textPairs_t& p_pairs)
     for (const auto& pair : p_pairs) {
         if (pair.first == QLatin1String("checksum"))
             continue;
-        for (const char byte : textCodec_n::to8Bit(pair.second))
-            sum += quint8(byte);
+        sum += textCodec_n::sum8Bit(pair.second);
     }
     return qint32(sum);
 }

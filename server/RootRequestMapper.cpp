@@ -213,14 +213,14 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
     if (p.startsWith(kFirmwareArea) && !http.parameter("firmware").isEmpty())
         return {"firmware-reflect", &RootRequestMapper::answerFirmwareReflect};
     // An empty base path matches every path.
-    if (p.startsWith(textCodec_n::to8Bit(settings.level1BasePath())) && p_context.request.isLevel1())
+    if (textCodec_n::startsWith8Bit(p, settings.level1BasePath()) && p_context.request.isLevel1())
         return {"api-1", &RootRequestMapper::answerLevel1};
-    if (p.startsWith(textCodec_n::to8Bit(settings.level0BasePath())) &&
+    if (textCodec_n::startsWith8Bit(p, settings.level0BasePath()) &&
         p_context.request.hasParameter(QStringLiteral("table")))
         return {"api-0", &RootRequestMapper::answerLevel0};
     if (p.startsWith(generatorPrefix))
         return {"generator", &RootRequestMapper::answerGenerator};
-    if (p.startsWith(textCodec_n::to8Bit(settings.iffBasePath())))
+    if (textCodec_n::startsWith8Bit(p, settings.iffBasePath()))
         return {"iff-handler", &RootRequestMapper::answerIff};
     return {"no-handler", &RootRequestMapper::answerDefaultPage};
 }
