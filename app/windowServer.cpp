@@ -73,6 +73,12 @@ windowServer_c::~windowServer_c()
 
 void windowServer_c::shutdown()
 {
+    if (!m_set.listeners().isEmpty()) {
+        // How far the request log lags behind the listeners as they stop.
+        const requestLogView_c* log = m_pWindow->requestLog();
+        qCDebug(lcApp, "Request log at the end: %d reports waiting, %lld not shown", log->waitingReports(),
+                log->reportsNotShown());
+    }
     m_set.shutdown();
 }
 
