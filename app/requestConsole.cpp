@@ -4,6 +4,14 @@
 #include "requestLog.h"
 #include "requestLogFile.h"
 
+#include <QTimer>
+
+namespace {
+// How long lines gather before they are written: short for a reader,
+// long for a server under load.
+constexpr int kGatherMs = 20;
+} // namespace
+
 requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
     : QObject(p_pParent), m_pStream(p_pStream)
 {
@@ -52,15 +60,20 @@ void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDat
 {
     QByteArray bytes = line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data).toUtf8();
     bytes += '\n';
-    bool first = false;
+    bool schedule = false;
     {
         const QMutexLocker locker(&m_mutex);
-        first = m_arrWaiting.isEmpty();
+        schedule = !m_bWriteScheduled;
+        m_bWriteScheduled = true;
         m_arrWaiting += bytes;
     }
-    // One call for the lines that gather until the console's thread gets to them.
-    if (first)
-        QMetaObject::invokeMethod(this, &requestConsole_c::slotWriteWaiting, Qt::QueuedConnection);
+    // The first line after a write asks the console's thread to write what
+    // gathers within the next few milliseconds; the lines until then need
+    // no call of their own.
+    if (schedule)
+        QMetaObject::invokeMethod(
+            this, [this] { QTimer::singleShot(kGatherMs, this, &requestConsole_c::slotWriteWaiting); },
+            Qt::QueuedConnection);
 }
 
 void requestConsole_c::slotWriteWaiting()
@@ -69,6 +82,7 @@ void requestConsole_c::slotWriteWaiting()
     {
         const QMutexLocker locker(&m_mutex);
         waiting.swap(m_arrWaiting);
+        m_bWriteScheduled = false;
     }
     if (!waiting.isEmpty())
         writeBytes(waiting);

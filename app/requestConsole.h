@@ -19,9 +19,10 @@
 //
 // slotRequestProcessed() may be called from any thread (connect the mappers
 // directly): the line is made in the calling thread and waits for the
-// console's thread, which writes all waiting lines with one write and flush
-// per event-loop turn, so a pipe or a log file sees them at once. Lines keep
-// the order in which they were handed in.
+// console's thread, which writes the lines gathered within 20 ms with one
+// write and flush, so a pipe or a log file sees them at once while a server
+// under load does not wake that thread for every request. Lines keep the
+// order in which they were handed in.
 class requestConsole_c : public QObject
 {
     Q_OBJECT
@@ -50,4 +51,6 @@ private:
     QMutex m_mutex;
     // Lines handed in and not written yet, each with its line feed.
     QByteArray m_arrWaiting;
+    // A write of the waiting lines is on its way.
+    bool m_bWriteScheduled = false;
 };
