@@ -6,6 +6,7 @@
 #include "serverContext.h"
 #include "serverListener.h"
 #include "serviceHook.h"
+#include "sessionRun.h"
 #include "uploadRetention.h"
 
 headlessServer_c::headlessServer_c(serverContext_c& p_context, FILE* p_pConsole, QObject* p_pParent)
@@ -30,7 +31,23 @@ headlessServer_c::headlessServer_c(serverContext_c& p_context, FILE* p_pConsole,
     if (m_set.listeners().isEmpty())
         m_pConsole->write(
             QStringLiteral("No listener settings file (settings-0.ini ... settings-9.ini) found"));
-    m_set.routeServiceHook(m_pHook);
+    m_set.setReceiver(m_pHook, nullptr);
+    m_pSessions = new sessionRun_c(m_context, m_set, m_pHook, nullptr, this);
+    const auto sessionLine = [this](const sessionInfo_t& p_session, const QString& p_strText) {
+        m_pConsole->write(
+            QStringLiteral("%1 session %2 %3 %4")
+                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
+                .arg(p_session.id)
+                .arg(p_session.peer.toString(), p_strText));
+    };
+    sessionManager_c* manager = &m_pSessions->manager();
+    connect(
+        manager, &sessionManager_c::stepChanged, this,
+        [sessionLine](const sessionInfo_t& p_session) {
+            sessionLine(p_session, QStringLiteral("step: ") + p_session.stateName);
+        },
+        Qt::QueuedConnection);
+    connect(manager, &sessionManager_c::logMessage, this, sessionLine, Qt::QueuedConnection);
     m_set.openRecordsFile();
     m_pRetention->start();
 }

@@ -10,6 +10,7 @@
 class requestConsole_c;
 class serverContext_c;
 class serverListener_c;
+class sessionRun_c;
 class serviceHook_c;
 class uploadRetention_c;
 
@@ -35,6 +36,9 @@ public:
     ~headlessServer_c() override;
 
     const QList<serverListener_c*>& listeners() const { return m_set.listeners(); }
+    // The test sessions; their steps and log messages go to the console
+    // too, one line each.
+    sessionRun_c& sessions() const { return *m_pSessions; }
 
     // Closes the listeners, waiting for the requests in progress, and
     // delivers what they reported and is still queued (records, console
@@ -49,4 +53,5 @@ private:
     requestConsole_c* m_pConsole;
     serviceHook_c* m_pHook;
     uploadRetention_c* m_pRetention;
+    sessionRun_c* m_pSessions = nullptr;
 };

@@ -1,7 +1,7 @@
 // The program's entry point: builds the server with its main window, or
 // without any window when started with --headless, runs the event loop, and
 // writes the configuration when the loop ends (window closed, SIGINT,
-// SIGTERM).
+// SIGTERM). With --check it only reports what a start would find.
 
 #include "RootRequestMapper.h"
 #include "appResources.h"
@@ -43,6 +43,11 @@ int main(int argc, char* argv[])
     // Without a window no display is needed, so no GUI application either;
     // --help and --version end the process while the command line is read.
     const bool headless = !startup_n::needsGuiApplication(argc, argv);
+    // Taken before the GUI application object, which removes arguments of
+    // its own from argv (among them --session).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     std::unique_ptr<QCoreApplication> app(headless ? new QCoreApplication(argc, argv)
                                                    : new QApplication(argc, argv));
     QCoreApplication::setApplicationVersion(startup_n::versionText());
@@ -50,7 +55,7 @@ int main(int argc, char* argv[])
         initAppResources();
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/qxwebserver.png")));
     }
-    const startup_n::options_t options = startup_n::parseCommandLine(*app);
+    const startup_n::options_t options = startup_n::parseCommandLine(arguments);
     if (options.verbose)
         startup_n::enableVerboseLogging();
     if (!options.workingDirectory.isEmpty() && !QDir::setCurrent(options.workingDirectory)) {
@@ -58,6 +63,8 @@ int main(int argc, char* argv[])
                      qPrintable(options.workingDirectory));
         return 1;
     }
+    if (options.check)
+        return startup_n::runCheck(stdout);
 
     const QString tlsWarning = startup_n::tlsWarningText();
     if (!tlsWarning.isEmpty()) {
@@ -78,13 +85,25 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     if (headless) {
         headlessServer_c server(context, stdout);
+        QString error;
+        if (!server.sessions().begin(options.session, &error)) {
+            std::fprintf(stderr, "qxwebserver: %s\n", qPrintable(error));
+            return 1;
+        }
         exitCode = startup_n::runEventLoop();
         server.shutdown();
+        exitCode = server.sessions().finish(exitCode);
         writeConfiguration(configFileName(), context.settings());
     } else {
         windowServer_c server(context);
+        QString error;
+        if (!server.startSessions(options.session, &error)) {
+            QMessageBox::critical(nullptr, QStringLiteral("Test Session"), error);
+            return 1;
+        }
         exitCode = startup_n::runEventLoop();
         server.shutdown();
+        exitCode = server.sessions().finish(exitCode);
         server.storePlanningRows();
         writeConfiguration(configFileName(), context.settings());
     }

@@ -6,6 +6,9 @@
 #include "planningTable.h"
 #include "requestList.h"
 #include "requestLogView.h"
+#include "sessionRun.h"
+#include "sessionTypes.h"
+#include "sessionViewWidget.h"
 #include "uploadRetention.h"
 
 #include <QCloseEvent>
@@ -13,6 +16,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -38,6 +43,7 @@ mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     setCentralWidget(splitter);
 
     createToolBar();
+    createTestMenu();
     statusBar()->addWidget(m_pRequestLog->notShownLabel());
     // Through m_fnMessage as it is when a warning comes, so that
     // setMessenger() reaches the bar too.
@@ -61,7 +67,86 @@ mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     m_pRetention->start();
 }
 
-mainWindow_c::~mainWindow_c() = default;
+mainWindow_c::~mainWindow_c()
+{
+    delete m_pSessionView;
+}
+
+void mainWindow_c::createTestMenu()
+{
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("Test"));
+    menu->setObjectName(QStringLiteral("testMenu"));
+    const auto add = [&](const QString& p_strType, const QString& p_strText, void (mainWindow_c::*p_slot)()) {
+        QAction* action = menu->addAction(p_strText, this, p_slot);
+        action->setObjectName(p_strType);
+        m_testActions.insert(p_strType, action);
+    };
+    add(QStringLiteral("standard"), QStringLiteral("Start Standard Test"),
+        &mainWindow_c::slot_start_test_standard);
+    add(QStringLiteral("table-commands"), QStringLiteral("Start Table Command Test"),
+        &mainWindow_c::slot_start_test_table_commands);
+    add(QStringLiteral("upload-download"), QStringLiteral("Start Upload/Download Test"),
+        &mainWindow_c::slot_start_test_listen_upload_download);
+    menu->addSeparator();
+    add(QStringLiteral("stop"), QStringLiteral("Stop Test"), &mainWindow_c::slot_stop_test);
+    // Enabled once there is something to run them on.
+    for (QAction* action : qAsConst(m_testActions))
+        action->setEnabled(false);
+}
+
+QAction* mainWindow_c::testAction(const QString& p_strType) const
+{
+    return m_testActions.value(p_strType);
+}
+
+void mainWindow_c::setSessionRun(sessionRun_c* p_pRun)
+{
+    m_pSessionRun = p_pRun;
+    for (auto it = m_testActions.cbegin(); it != m_testActions.cend(); ++it)
+        it.value()->setEnabled(p_pRun && (it.key() == QLatin1String("stop") ||
+                                          sessionTypes_n::createPrototype(it.key()) != nullptr));
+    if (p_pRun)
+        connect(p_pRun, &sessionRun_c::started, this, &mainWindow_c::slotShowSessionView,
+                Qt::UniqueConnection);
+}
+
+void mainWindow_c::startTest(const QString& p_strType)
+{
+    QString error;
+    if (m_pSessionRun && !m_pSessionRun->start(p_strType, &error))
+        m_fnMessage(QMessageBox::Warning, QStringLiteral("Test Session"), error);
+}
+
+void mainWindow_c::slot_stop_test()
+{
+    if (m_pSessionRun)
+        m_pSessionRun->stop();
+}
+
+void mainWindow_c::slot_start_test_standard()
+{
+    startTest(QStringLiteral("standard"));
+}
+
+void mainWindow_c::slot_start_test_table_commands()
+{
+    startTest(QStringLiteral("table-commands"));
+}
+
+void mainWindow_c::slot_start_test_listen_upload_download()
+{
+    startTest(QStringLiteral("upload-download"));
+}
+
+void mainWindow_c::slotShowSessionView(QString p_strType)
+{
+    delete m_pSessionView;
+    m_pSessionView = m_pSessionRun ? createSessionView(p_strType, *m_pSessionRun) : nullptr;
+    if (!m_pSessionView)
+        return;
+    m_pSessionView->resize(640, 480);
+    m_pSessionView->show();
+}
 
 void mainWindow_c::createToolBar()
 {

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QMap>
 #include <QStringList>
 
 #include <functional>
@@ -12,6 +13,8 @@
 class QAction;
 class planningTable_c;
 class requestLogView_c;
+class sessionRun_c;
+class sessionViewWidget_c;
 class uploadRetention_c;
 
 // The application's main window: the request log above the device action
@@ -51,16 +54,34 @@ public:
     QString closeHint() const { return m_strCloseHint; }
     QAction* protectAction() const { return m_pProtectAction; }
 
+    // The test sessions the "Test" menu starts and stops (not owned; must
+    // outlive the window). Whenever a test starts, its view opens as a window
+    // of its own, replacing the view of the test before.
+    void setSessionRun(sessionRun_c* p_pRun);
+    sessionViewWidget_c* sessionView() const { return m_pSessionView; }
+    // The "Test" menu's action that starts the test p_strType, or that stops
+    // the test ("stop").
+    QAction* testAction(const QString& p_strType) const;
+
 public slots:
     void slotConfigure();
     void slotInfo();
     void slotEnterHint();
+    // The "Test" menu. A test type that cannot start says why in a message.
+    void slot_stop_test();
+    void slot_start_test_standard();
+    void slot_start_test_table_commands();
+    void slot_start_test_listen_upload_download();
+    // A test started (from the menu or the command line): its view.
+    void slotShowSessionView(QString p_strType);
 
 protected:
     void closeEvent(QCloseEvent* p_pEvent) override;
 
 private:
     void createToolBar();
+    void createTestMenu();
+    void startTest(const QString& p_strType);
 
     appSettings_c& m_settings;
     requestLogView_c* m_pRequestLog = nullptr;
@@ -72,4 +93,7 @@ private:
 
     hintAsker_t m_fnAskHint;
     messenger_t m_fnMessage;
+    sessionRun_c* m_pSessionRun = nullptr;
+    sessionViewWidget_c* m_pSessionView = nullptr;
+    QMap<QString, QAction*> m_testActions;
 };

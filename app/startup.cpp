@@ -1,12 +1,16 @@
 #include "startup.h"
 
 #include "appLog.h"
+#include "startupCheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLoggingCategory>
 #include <QSslSocket>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -14,6 +18,7 @@ namespace startup_n {
 
 namespace {
 const char* const kHeadlessOption = "headless";
+const char* const kCheckOption = "check";
 } // namespace
 
 QString versionText()
@@ -23,8 +28,14 @@ QString versionText()
 
 bool needsGuiApplication(int p_nArgc, char** p_ppArgv)
 {
-    const QByteArray headless = QByteArray("--") + kHeadlessOption;
-    const QByteArrayList withoutWindow{headless, "--help", "-h", "-?", "--help-all", "--version", "-v"};
+    const QByteArrayList withoutWindow{QByteArray("--") + kHeadlessOption,
+                                       QByteArray("--") + kCheckOption,
+                                       "--help",
+                                       "-h",
+                                       "-?",
+                                       "--help-all",
+                                       "--version",
+                                       "-v"};
     for (int i = 1; i < p_nArgc; ++i) {
         // Everything after "--" is a positional argument.
         if (std::strcmp(p_ppArgv[i], "--") == 0)
@@ -35,7 +46,7 @@ bool needsGuiApplication(int p_nArgc, char** p_ppArgv)
     return true;
 }
 
-options_t parseCommandLine(const QCoreApplication& p_app)
+options_t parseCommandLine(const QStringList& p_arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -57,14 +68,58 @@ options_t parseCommandLine(const QCoreApplication& p_app)
         QStringLiteral("verbose"),
         QStringLiteral("Write the debug traces of the HTTP engine, the request mapper and the rest "
                        "to standard error (off by default; QT_LOGGING_RULES takes precedence)."));
-    parser.addOption(headless);
-    parser.addOption(directory);
-    parser.addOption(verbose);
-    parser.process(p_app);
+    const QCommandLineOption check(
+        QString::fromLatin1(kCheckOption),
+        QStringLiteral("Check the working directory without starting or writing anything: "
+                       "qxwebserver.cfg, the upload and download directories, each listener "
+                       "settings file with its certificate and key, and whether each port can "
+                       "be bound. One line per finding; exit code 1 when a start would fail."));
+    const QCommandLineOption session(
+        QStringLiteral("session"),
+        QStringLiteral("Start the test session <type> at once (standard, table-commands, upload-download): "
+                       "every device that polls gets a session of it."),
+        QStringLiteral("type"));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Keep a JSON report of the sessions in <file> (rewritten at most once a second)."),
+        QStringLiteral("file"));
+    const QCommandLineOption junit(
+        QStringLiteral("junit"),
+        QStringLiteral("Write a JUnit XML report of the sessions to <file> at exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption cycles(
+        QStringLiteral("cycles"),
+        QStringLiteral("End the run once every session has <n> successful cycles; exit status 0 only when "
+                       "each reached them without an error."),
+        QStringLiteral("n"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"), QStringLiteral("End the run after <seconds>."), QStringLiteral("seconds"));
+    parser.addOptions({headless, directory, check, verbose, session, report, junit, cycles, timeout});
+    parser.process(p_arguments);
 
     options_t options;
     options.workingDirectory = parser.value(directory);
+    options.check = parser.isSet(check);
     options.verbose = parser.isSet(verbose);
+    options.session.type = parser.value(session);
+    options.session.jsonFile = parser.value(report);
+    options.session.junitFile = parser.value(junit);
+    bool valid = true;
+    for (const auto& number : {std::make_pair(&cycles, &options.session.cycles),
+                               std::make_pair(&timeout, &options.session.timeoutS)}) {
+        if (!parser.isSet(*number.first))
+            continue;
+        bool ok = false;
+        *number.second = parser.value(*number.first).toInt(&ok);
+        if (!ok || *number.second < 0) {
+            std::fprintf(stderr, "qxwebserver: --%s takes a whole number, not \"%s\"\n",
+                         qPrintable(number.first->names().constFirst()),
+                         qPrintable(parser.value(*number.first)));
+            valid = false;
+        }
+    }
+    if (!valid)
+        std::exit(1);
     return options;
 }
 
@@ -82,6 +137,14 @@ QString tlsWarningText()
            QSslSocket::sslLibraryBuildVersionString() + QStringLiteral("'\nRuntime Lib '") + runtime +
            QStringLiteral("'\nSSL Support? ") +
            (QSslSocket::supportsSsl() ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+int runCheck(FILE* p_pOut)
+{
+    const QList<startupCheck_n::finding_t> findings = startupCheck_n::checkFolder(QDir::currentPath());
+    for (const startupCheck_n::finding_t& finding : findings)
+        std::fprintf(p_pOut, "%s\n", qPrintable(startupCheck_n::formatted(finding)));
+    return startupCheck_n::hasError(findings) ? 1 : 0;
 }
 
 int runEventLoop()

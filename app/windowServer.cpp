@@ -46,10 +46,9 @@ windowServer_c::windowServer_c(serverContext_c& p_context)
     m_set.createListeners([this](const QString& p_strFileName) {
         return createListener(p_strFileName, m_context, m_pWindow.get());
     });
-    m_set.routeServiceHook(m_pHook.get());
-    for (const serverListener_c* listener : m_set.listeners())
-        QObject::connect(listener->mapper(), &RootRequestMapper::receivedFile, window->requestLog(),
-                         &requestLogView_c::slot_receive_file);
+    m_set.setReceiver(m_pHook.get(), window->requestLog());
+    m_pSessions = std::make_unique<sessionRun_c>(m_context, m_set, m_pHook.get(), window->requestLog());
+    window->setSessionRun(m_pSessions.get());
     m_set.openRecordsFile();
 
     m_pWindow->resize(800, 600);
@@ -64,6 +63,11 @@ windowServer_c::windowServer_c(serverContext_c& p_context)
         m_pTip->show();
         m_pTip->raise();
     }
+}
+
+bool windowServer_c::startSessions(const sessionRun_c::options_t& p_options, QString* p_pError)
+{
+    return m_pSessions->begin(p_options, p_pError);
 }
 
 windowServer_c::~windowServer_c()

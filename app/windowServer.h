@@ -1,6 +1,7 @@
 #pragma once
 
 #include "listenerSet.h"
+#include "sessionRun.h"
 
 #include <QList>
 #include <QString>
@@ -45,6 +46,10 @@ public:
     windowServer_c& operator=(const windowServer_c&) = delete;
 
     mainWindow_c* mainWindow() const { return m_pWindow.get(); }
+    sessionRun_c& sessions() const { return *m_pSessions; }
+    // Starts the test sessions of the command line, if any, with their view
+    // (see sessionRun_c::begin).
+    bool startSessions(const sessionRun_c::options_t& p_options, QString* p_pError);
     const QList<serverListener_c*>& listeners() const { return m_set.listeners(); }
     // nullptr when the tip of the day is off.
     tipOfTheDay_c* tipOfTheDay() const { return m_pTip; }
@@ -63,5 +68,6 @@ private:
     listenerSet_c m_set;
     std::unique_ptr<serviceHook_c> m_pHook;
     std::unique_ptr<mainWindow_c> m_pWindow;
+    std::unique_ptr<sessionRun_c> m_pSessions;
     tipOfTheDay_c* m_pTip = nullptr;
 };

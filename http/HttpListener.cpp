@@ -30,13 +30,22 @@ void HttpListener::listen()
     if (!m_pPool)
         m_pPool = new HttpConnectionHandlerPool(m_pSettings, m_pRequestHandler);
 
-    const QString host = m_pSettings->value(QStringLiteral("host")).toString();
-    const quint16 port = quint16(m_pSettings->value(QStringLiteral("port")).toUInt() & 0xFFFF);
-    const QHostAddress address = host.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(host);
-    if (QTcpServer::listen(address, port))
+    const quint16 port = configuredPort(*m_pSettings);
+    if (QTcpServer::listen(configuredAddress(*m_pSettings), port))
         qCDebug(lcHttp, "HttpListener: Listening on port %i", int(serverPort()));
     else
         qCCritical(lcHttp, "HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
+}
+
+QHostAddress HttpListener::configuredAddress(const HttpSettings& p_settings)
+{
+    const QString host = p_settings.value(QStringLiteral("host")).toString();
+    return host.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(host);
+}
+
+quint16 HttpListener::configuredPort(const HttpSettings& p_settings)
+{
+    return quint16(p_settings.value(QStringLiteral("port")).toUInt() & 0xFFFF);
 }
 
 void HttpListener::close()

@@ -31,6 +31,10 @@ public:
     // Stops listening and deletes the pool with all its handlers.
     void close();
 
+    // Where p_settings say to listen: "host" (empty: every address) and "port".
+    static QHostAddress configuredAddress(const HttpSettings& p_settings);
+    static quint16 configuredPort(const HttpSettings& p_settings);
+
     // nullptr while closed.
     HttpConnectionHandlerPool* pool() const { return m_pPool; }
 

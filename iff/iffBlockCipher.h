@@ -18,6 +18,12 @@ QByteArray makeBlockKey(quint32 p_nSalt);
 // 32 bytes long or the cipher library fails.
 QByteArray encryptBlock(const QByteArray& p_arrPlaintext, const QByteArray& p_arrKey);
 
+// encryptBlock appended to p_arrTarget, without an intermediate copy. With
+// p_pCrc32 also the CRC-32 of the plaintext (as crc32() gives it), computed
+// in the same pass. False, and p_arrTarget as it was, on failure.
+bool appendEncryptedBlock(QByteArray& p_arrTarget, const QByteArray& p_arrPlaintext, const QByteArray& p_arrKey,
+                          quint32* p_pCrc32 = nullptr);
+
 // Reverses encryptBlock. On a wrong key, bad padding or a length that is not a
 // multiple of 16 it returns an empty array and sets *p_pOk (if given) to false.
 QByteArray decryptBlock(const QByteArray& p_arrCiphertext, const QByteArray& p_arrKey, bool* p_pOk = nullptr);

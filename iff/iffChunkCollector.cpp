@@ -12,7 +12,7 @@ namespace {
 void collectForm(iffParserHandler_t* p_pHandler, const QByteArray&, const QByteArray& p_arrPayload)
 {
     auto* collector = static_cast<iffChunkCollector_t*>(p_pHandler);
-    if (!parseIff(p_arrPayload.mid(4), collector)) {
+    if (!parseIff(formContents(p_arrPayload), collector)) {
         collector->formsComplete = false;
     }
 }

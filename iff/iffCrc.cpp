@@ -1,47 +1,61 @@
 #include "iffCrc.h"
 
 #include <array>
+#include <zlib.h>
 
 namespace qxIff_n {
 
 namespace {
 
-using crc32Table_t = std::array<quint32, 256>;
+// CRC-16/MODBUS eight bytes at a time: table k gives the remainder of a byte
+// followed by k zero bytes, so eight lookups replace eight dependent steps.
+using crc16Tables_t = std::array<std::array<quint16, 256>, 8>;
 
-const crc32Table_t& crc32Table()
+const crc16Tables_t& crc16Tables()
 {
-    // Function-local static: built exactly once, thread-safe, whoever comes first.
-    static const crc32Table_t table = [] {
-        crc32Table_t entries{};
+    static const crc16Tables_t tables = [] {
+        crc16Tables_t t{};
         for (quint32 n = 0; n < 256; ++n) {
-            quint32 value = n;
-            for (int bit = 0; bit < 8; ++bit) {
-                value = (value & 1) ? (value >> 1) ^ 0xEDB88320u : value >> 1;
-            }
-            entries[n] = value;
+            quint16 value = quint16(n);
+            for (int bit = 0; bit < 8; ++bit)
+                value = (value & 1) ? quint16((value >> 1) ^ 0xA001) : quint16(value >> 1);
+            t[0][n] = value;
         }
-        return entries;
+        for (int k = 1; k < 8; ++k) {
+            for (int n = 0; n < 256; ++n)
+                t[k][n] = quint16((t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xFF]);
+        }
+        return t;
     }();
-    return table;
+    return tables;
 }
 
 } // namespace
 
 void initCrc32Table()
 {
-    crc32Table();
+    // zlib keeps its own tables; asking for them builds them where zlib was
+    // configured to build them at run time.
+    get_crc_table();
+    crc16Tables();
 }
 
 quint16 crc16(const char* p_pBytes, qsizetype p_nLength, quint16 p_nInitial)
 {
-    quint16 crc = p_nInitial;
-    for (qsizetype i = 0; i < p_nLength; ++i) {
-        crc ^= quint8(p_pBytes[i]);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
-        }
+    const crc16Tables_t& t = crc16Tables();
+    const auto* bytes = reinterpret_cast<const quint8*>(p_pBytes);
+    quint32 crc = p_nInitial;
+    qsizetype left = p_nLength;
+    while (left >= 8) {
+        const quint32 low = crc ^ (quint32(bytes[0]) | quint32(bytes[1]) << 8);
+        crc = t[7][low & 0xFF] ^ t[6][low >> 8] ^ t[5][bytes[2]] ^ t[4][bytes[3]] ^ t[3][bytes[4]] ^
+              t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]];
+        bytes += 8;
+        left -= 8;
     }
-    return crc;
+    while (left-- > 0)
+        crc = (crc >> 8) ^ t[0][(crc ^ *bytes++) & 0xFF];
+    return quint16(crc);
 }
 
 quint16 crc16(const QByteArray& p_arrBytes, quint16 p_nInitial)
@@ -51,12 +65,12 @@ quint16 crc16(const QByteArray& p_arrBytes, quint16 p_nInitial)
 
 quint32 crc32(const char* p_pBytes, qsizetype p_nLength, quint32 p_nInitial, bool p_bInvert)
 {
-    const crc32Table_t& table = crc32Table();
-    quint32 crc = p_nInitial;
-    for (qsizetype i = 0; i < p_nLength; ++i) {
-        crc = table[(crc ^ quint8(p_pBytes[i])) & 0xFF] ^ (crc >> 8);
-    }
-    return p_bInvert ? ~crc : crc;
+    // zlib inverts on entry and on exit; hand it the inverted register so
+    // that any initial value and either final form come out.
+    const uLong result =
+        crc32_z(~p_nInitial & 0xFFFFFFFFu, reinterpret_cast<const Bytef*>(p_pBytes), z_size_t(p_nLength));
+    const quint32 value = quint32(result);
+    return p_bInvert ? value : ~value;
 }
 
 quint32 crc32(const QByteArray& p_arrBytes, quint32 p_nInitial, bool p_bInvert)

@@ -4,9 +4,9 @@
 
 namespace qxIff_n {
 
-// Builds the CRC-32 lookup table. Start-up calls it once in the main thread;
-// crc32() builds the table itself on first use if it has not been built yet,
-// so calling it earlier, or from any thread, is safe.
+// Builds the checksum lookup tables. Start-up calls it once in the main
+// thread; the routines build what they need on first use anyway, so calling
+// it earlier, or from any thread, is safe. CRC-32 is computed by zlib.
 void initCrc32Table();
 
 // Reflected CRC-16 with polynomial 0x8005, no final XOR (CRC-16/MODBUS with

@@ -81,6 +81,13 @@ void deliverElement(iffParserHandler_t* p_pHandler, bool p_bForm, const QByteArr
 
 } // namespace
 
+QByteArray formContents(const QByteArray& p_arrFormPayload)
+{
+    if (p_arrFormPayload.size() <= 4)
+        return QByteArray();
+    return QByteArray::fromRawData(p_arrFormPayload.constData() + 4, p_arrFormPayload.size() - 4);
+}
+
 bool parseIff(const QByteArray& p_arrBuffer, iffParserHandler_t* p_pHandler)
 {
     if (!p_pHandler) {

@@ -16,6 +16,12 @@ namespace qxIff_n {
 // A null handler is refused (false, debug line) rather than dereferenced.
 bool parseIff(const QByteArray& p_arrBuffer, iffParserHandler_t* p_pHandler);
 
+// The contents of a form (its payload after the 4 type bytes) as a view
+// without a copy, for a handler's recursive parseIff() call. Valid only
+// while p_arrFormPayload lives; the parser copies what it hands on, so the
+// payloads delivered from it may be kept.
+QByteArray formContents(const QByteArray& p_arrFormPayload);
+
 // Quick test before a file is accepted: it starts with "FORM", a length L and
 // "QXIF", and the device holds at least L + 8 bytes (more is fine). The
 // contents are not checked. Opens the device read-only if it is not open (and

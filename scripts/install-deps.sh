@@ -10,6 +10,7 @@ packages=(
   openssl curl ca-certificates
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   wrk
+  dpkg-dev help2man lintian
 )
 
 missing=()

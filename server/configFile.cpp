@@ -122,7 +122,7 @@ QByteArray configurationText(const values_t& p_values)
 
 } // namespace
 
-void readConfiguration(const QString& p_strFileName, appSettings_c& p_settings)
+bool readConfiguration(const QString& p_strFileName, appSettings_c& p_settings)
 {
     QFile file(p_strFileName);
     const bool opened = file.open(QIODevice::ReadOnly);
@@ -139,6 +139,7 @@ void readConfiguration(const QString& p_strFileName, appSettings_c& p_settings)
         for (const QByteArray& line : qAsConst(lines))
             parseLine(line, p_values);
     });
+    return opened;
 }
 
 bool writeConfiguration(const QString& p_strFileName, appSettings_c& p_settings)

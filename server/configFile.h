@@ -20,8 +20,9 @@ inline QString configFileName()
 // Keys missing from the file keep their current values; a missing or
 // unreadable file changes nothing else (debug line "Failed to open config
 // file"). Lines that match no key are logged ("Unhandled config line") and
-// skipped; a repeated key takes the last value.
-void readConfiguration(const QString& p_strFileName, appSettings_c& p_settings);
+// skipped; a repeated key takes the last value. Returns whether the file
+// could be opened.
+bool readConfiguration(const QString& p_strFileName, appSettings_c& p_settings);
 
 // Writes all settings and planning rows of p_settings to p_fileName,
 // replacing the file. Returns false, with the debug line "Failed to create

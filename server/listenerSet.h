@@ -6,10 +6,9 @@
 #include <functional>
 #include <memory>
 
-#include "RootRequestMapper.h"
-#include "serverListener.h"
-
+class QObject;
 class serverContext_c;
+class serverListener_c;
 
 // The listeners of one run, made from the listener settings files
 // settings-0.ini to settings-9.ini of the working directory, feeding the
@@ -41,19 +40,14 @@ public:
     // starts writing.
     void openRecordsFile();
 
-    // Routes the service hook of every mapper to p_pReceiver's
-    // slot_service_hook, connected directly (it runs in the worker threads),
-    // instead of wherever it went before: the window's or the window-less
-    // run's hook, or a test session manager. Requests already in their hook
-    // finish with the previous receiver.
-    template <typename Receiver> void routeServiceHook(Receiver* p_pReceiver)
-    {
-        for (const serverListener_c* listener : qAsConst(m_listeners)) {
-            QObject::disconnect(listener->mapper(), &RootRequestMapper::serviceHook, nullptr, nullptr);
-            QObject::connect(listener->mapper(), &RootRequestMapper::serviceHook, p_pReceiver,
-                             &Receiver::slot_service_hook, Qt::DirectConnection);
-        }
-    }
+    // Routes the service hook of every mapper to p_pHook's slot_service_hook,
+    // connected directly (it runs in the worker threads), and the mappers'
+    // receivedFile to p_pFiles' slot_receive_file (queued into its thread),
+    // instead of wherever they went before: the operator's hook and the
+    // request log, or a test session manager. Requests already in their
+    // hook finish with the previous receiver. Either may be nullptr.
+    void setReceiver(QObject* p_pHook, QObject* p_pFiles);
+    QObject* hookReceiver() const { return m_pHook; }
 
     // Closes the listeners, waiting for the requests in progress, and
     // delivers what they reported and is still queued, so nothing of a
@@ -63,4 +57,6 @@ public:
 private:
     serverContext_c& m_context;
     QList<serverListener_c*> m_listeners;
+    QObject* m_pHook = nullptr;
+    QObject* m_pFiles = nullptr;
 };

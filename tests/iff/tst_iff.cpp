@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <boost/crc.hpp>
 #include <zlib.h>
 
 using namespace qxIff_n;
@@ -113,31 +114,46 @@ private slots:
         QCOMPARE(bytes.toHex(), QByteArray(expectedHex).replace(' ', ""));
     }
 
-    // CRC-16 check value, then CRC-32 against zlib.
+    // CRC-16 check value and Boost.CRC, CRC-32 against zlib and continued
+    // over a split; lengths around the eight-byte steps, odd start addresses.
     void checksums()
     {
         QCOMPARE(crc16("123456789", 9), quint16(0x4B37));
         QCOMPARE(crc16(QByteArray()), quint16(0xFFFF));
         QRandomGenerator random(20240521);
-        for (int length : {0, 1, 255, 4099}) {
-            QByteArray bytes(length, Qt::Uninitialized);
+        for (int length : {0, 1, 7, 8, 9, 17, 255, 4099}) {
+            QByteArray bytes(length + 1, Qt::Uninitialized);
             for (char& byte : bytes)
                 byte = char(random.bounded(256));
+            bytes.remove(0, 1);
+            boost::crc_optimal<16, 0x8005, 0xFFFF, 0, true, true> modbus;
+            modbus.process_bytes(bytes.constData(), std::size_t(bytes.size()));
+            QCOMPARE(crc16(bytes), quint16(modbus.checksum()));
             QCOMPARE(qxIff_n::crc32(bytes), zlibCrc32(bytes));
+            const int half = length / 2;
+            const quint32 running = qxIff_n::crc32(bytes.constData(), half, 0xFFFFFFFF, false);
+            QCOMPARE(qxIff_n::crc32(bytes.constData() + half, length - half, running, true), zlibCrc32(bytes));
         }
     }
 
     // The block header, then the ciphertext: 32 bytes get a whole block of padding.
     void encryptedChunk()
     {
-        for (int length : {32, 33}) {
-            const QByteArray plaintext = QByteArray("abcdefghijklmnopqrstuvwxyz0123456789").left(length);
+        // Short blocks, then blocks whose checksum runs beside the cipher,
+        // around the size of one cipher piece.
+        QByteArray large(1024 * 1024 + 65536 + 3, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        for (char& byte : large)
+            byte = char(random.bounded(256));
+        const QByteArray alphabet("abcdefghijklmnopqrstuvwxyz0123456789");
+        for (const QByteArray& plaintext : {alphabet.left(32), alphabet.left(33), large.left(1024 * 1024), large}) {
+            const int length = plaintext.size();
             const iffChunk_t chunk = makeEncryptedChunk(0xB007, 0x208000, plaintext, 0xDEADBEEF);
             QByteArray header = QByteArray::fromHex("0001b00700208000");
             appendUInt32(header, quint32(0x208000 + length - 1));
             appendUInt32(header, zlibCrc32(plaintext));
             QCOMPARE(chunk.id + chunk.data.left(20).toHex(), "DATE" + header.toHex() + "deadbeef");
-            QCOMPARE(chunk.data.size(), encryptedBlockHeaderLength + 48);
+            QCOMPARE(chunk.data.size(), encryptedBlockHeaderLength + (length / 16 + 1) * 16);
             QCOMPARE(decryptBlock(chunk.data.mid(encryptedBlockHeaderLength), makeBlockKey(0xDEADBEEF)),
                      plaintext);
         }

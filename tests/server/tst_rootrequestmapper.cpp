@@ -137,7 +137,6 @@ QByteArrayList tst_RootRequestMapper::records(const QByteArray& p_arrPart)
 {
     QByteArrayList lines;
     for (const QByteArray& line : contentOf(m_records.fileName()).split('\n')) {
-        // The text after the last line end is no record (and empty).
         if (!line.endsWith('\r'))
             continue;
         const QByteArray record = line.chopped(1).replace('\t', '&');

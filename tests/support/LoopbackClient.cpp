@@ -14,8 +14,10 @@ LoopbackClient::~LoopbackClient()
     m_socket.abort();
 }
 
-bool LoopbackClient::connectPlain(quint16 p_nPort)
+bool LoopbackClient::connectPlain(quint16 p_nPort, const QHostAddress& p_source)
 {
+    if (!p_source.isNull() && !m_socket.bind(p_source))
+        return false;
     m_socket.connectToHost(QHostAddress::LocalHost, p_nPort);
     waitUntil([this] { return m_socket.state() == QAbstractSocket::ConnectedState || isClosed(); });
     return m_socket.state() == QAbstractSocket::ConnectedState;
@@ -67,10 +69,10 @@ void LoopbackClient::close()
 }
 
 bool LoopbackClient::exchange(quint16 p_nPort, const QByteArray& p_arrRequest, HttpReply* p_pReply,
-                              int p_nTimeoutMs)
+                              int p_nTimeoutMs, const QHostAddress& p_source)
 {
     LoopbackClient client(p_nTimeoutMs);
-    return client.connectPlain(p_nPort) && client.send(p_arrRequest) && client.readReply(p_pReply);
+    return client.connectPlain(p_nPort, p_source) && client.send(p_arrRequest) && client.readReply(p_pReply);
 }
 
 bool LoopbackClient::waitUntil(const std::function<bool()>& p_done)

@@ -3,6 +3,7 @@
 #include "HttpReply.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
@@ -24,7 +25,9 @@ public:
 
     Q_DISABLE_COPY(LoopbackClient)
 
-    bool connectPlain(quint16 p_nPort);
+    // p_source: the client's own address (any of 127.0.0.0/8), so that
+    // the server sees different devices; 127.0.0.1 by default.
+    bool connectPlain(quint16 p_nPort, const QHostAddress& p_source = QHostAddress());
     // TLS without verifying the server; a client certificate is offered when
     // one is given. True once the handshake has completed.
     bool connectTls(quint16 p_nPort, const QSslCertificate& p_clientCertificate = QSslCertificate(),
@@ -56,7 +59,7 @@ public:
 
     // Connects, sends, reads one response and closes: the common one-shot.
     static bool exchange(quint16 p_nPort, const QByteArray& p_arrRequest, HttpReply* p_pReply,
-                         int p_nTimeoutMs = 5000);
+                         int p_nTimeoutMs = 5000, const QHostAddress& p_source = QHostAddress());
 
 private:
     bool waitUntil(const std::function<bool()>& p_done);
