@@ -1,6 +1,7 @@
 #include "headlessServer.h"
 
 #include "HttpListener.h"
+#include "appLog.h"
 #include "requestConsole.h"
 #include "serverContext.h"
 #include "serverListener.h"
@@ -59,13 +60,14 @@ headlessServer_c::~headlessServer_c()
 void headlessServer_c::shutdown()
 {
     m_set.shutdown();
+    m_pConsole->slotWriteWaiting();
 }
 
 void headlessServer_c::addListener(serverListener_c* p_pListener)
 {
     RootRequestMapper* mapper = p_pListener->mapper();
     connect(mapper, &RootRequestMapper::requestProcessed, m_pConsole, &requestConsole_c::slotRequestProcessed,
-            Qt::QueuedConnection);
+            Qt::DirectConnection);
 
     const HttpListener* listener = p_pListener->listener();
     const QString kind = p_pListener->isSecure() ? QStringLiteral("HTTPS") : QStringLiteral("HTTP");
@@ -78,5 +80,5 @@ void headlessServer_c::addListener(serverListener_c* p_pListener)
                                 .arg(kind, listener->errorString(), p_pListener->settingsFileName()));
     const QString problems = p_pListener->problems();
     if (!problems.isEmpty())
-        qWarning().noquote() << problems;
+        qCWarning(lcApp).noquote() << problems;
 }

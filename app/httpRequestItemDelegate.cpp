@@ -1,5 +1,7 @@
 #include "httpRequestItemDelegate.h"
 
+#include "appLog.h"
+
 #include <QDebug>
 #include <QPainter>
 
@@ -66,7 +68,7 @@ void httpRequestItemDelegate_c::paint(QPainter* p_pPainter, const QStyleOptionVi
     if (pieces.isEmpty()) {
         return;
     }
-    qDebug() << "    SPLIT" << request.mid(queryStart(request) + 1).split(QLatin1Char('&'));
+    qCDebug(lcApp) << "    SPLIT" << request.mid(queryStart(request) + 1).split(QLatin1Char('&'));
 
     // Drawn at points, so nothing is clipped to the cell.
     const QFontMetrics metrics(p_option.font);

@@ -1,5 +1,6 @@
 #include "iffTree.h"
 
+#include "appLog.h"
 #include "iffParser.h"
 
 #include <QDebug>
@@ -55,7 +56,7 @@ struct treeHandler_t : qxIff_n::iffParserHandler_t
         } else {
             QByteArray start = p_arrPayload.left(32);
             start.replace('\0', '_');
-            qDebug() << "unhandled FORM" << p_arrType << start;
+            qCDebug(lcApp) << "unhandled FORM" << p_arrType << start;
         }
     }
 
@@ -71,7 +72,7 @@ struct treeHandler_t : qxIff_n::iffParserHandler_t
     {
         treeHandler_t* handler = self(p_pHandler);
         if (handler->style == qxIff_n::summaryStyle_t::requestLog)
-            qDebug() << "fnChunkHandler: CHNK" << p_arrId;
+            qCDebug(lcApp) << "fnChunkHandler: CHNK" << p_arrId;
         const qxIff_n::chunkSummary_t summary =
             qxIff_n::summarizeChunk(p_arrId, p_arrPayload, handler->style);
         QTreeWidgetItem* row =

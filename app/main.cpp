@@ -19,6 +19,10 @@
 #include <QIcon>
 #include <QMessageBox>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -26,6 +30,13 @@
 
 int main(int argc, char* argv[])
 {
+#ifdef __GLIBC__
+    // Every connection is served by a worker thread of its own (up to
+    // maxThreads per port). glibc lets all threads share 8 allocator arenas
+    // per core, and the workers then wait for each other's allocations; an
+    // arena per worker costs address space, not memory worth mentioning.
+    mallopt(M_ARENA_MAX, 256);
+#endif
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     qxIff_n::initCrc32Table();
 
@@ -45,6 +56,8 @@ int main(int argc, char* argv[])
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/qxwebserver.png")));
     }
     const startup_n::options_t options = startup_n::parseCommandLine(arguments);
+    if (options.verbose)
+        startup_n::enableVerboseLogging();
     if (!options.workingDirectory.isEmpty() && !QDir::setCurrent(options.workingDirectory)) {
         std::fprintf(stderr, "qxwebserver: cannot change to the folder %s\n",
                      qPrintable(options.workingDirectory));

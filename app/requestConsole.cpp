@@ -1,34 +1,95 @@
 #include "requestConsole.h"
 
+#include "localTimeText.h"
 #include "requestLog.h"
 #include "requestLogFile.h"
+
+#include <QTimer>
+
+namespace {
+// How long lines gather before they are written: short for a reader,
+// long for a server under load.
+constexpr int kGatherMs = 20;
+} // namespace
 
 requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
     : QObject(p_pParent), m_pStream(p_pStream)
 {
 }
 
+requestConsole_c::~requestConsole_c()
+{
+    slotWriteWaiting();
+}
+
 QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
                                int p_nStatus, const QVariant& p_data)
 {
-    return QStringLiteral("%1 #%2 %3 %4 %5 ms %6")
-        .arg(p_received.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
-        .arg(p_nId)
-        .arg(requestLogFile_n::hostText(p_host))
-        .arg(p_nStatus)
-        .arg(p_nMs)
-        .arg(requestLog_n::escapedBody(requestLog_n::requestText(p_data).toUtf8()));
+    QString request = requestLog_n::requestText(p_data);
+    request.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    request.replace(QLatin1Char('\r'), QLatin1String("\\f"));
+    const QString host = requestLogFile_n::hostText(p_host);
+    QString line;
+    line.reserve(64 + host.size() + request.size());
+    // Each thread keeps the text of its current second.
+    thread_local localTimeText_c t_receiveTime(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    line += t_receiveTime.text(p_received);
+    line += QLatin1String(" #");
+    line += QString::number(p_nId);
+    line += QLatin1Char(' ');
+    line += host;
+    line += QLatin1Char(' ');
+    line += QString::number(p_nStatus);
+    line += QLatin1Char(' ');
+    line += QString::number(p_nMs);
+    line += QLatin1String(" ms ");
+    line += request;
+    return line;
 }
 
 void requestConsole_c::write(const QString& p_strText)
 {
-    const QByteArray bytes = p_strText.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_pStream);
-    std::fflush(m_pStream);
+    slotWriteWaiting();
+    QByteArray bytes = p_strText.toUtf8();
+    bytes += '\n';
+    writeBytes(bytes);
 }
 
 void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs,
                                             int p_nStatus, QVariant p_data)
 {
-    write(line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data));
+    QByteArray bytes = line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data).toUtf8();
+    bytes += '\n';
+    bool schedule = false;
+    {
+        const QMutexLocker locker(&m_mutex);
+        schedule = !m_bWriteScheduled;
+        m_bWriteScheduled = true;
+        m_arrWaiting += bytes;
+    }
+    // The first line after a write asks the console's thread to write what
+    // gathers within the next few milliseconds; the lines until then need
+    // no call of their own.
+    if (schedule)
+        QMetaObject::invokeMethod(
+            this, [this] { QTimer::singleShot(kGatherMs, this, &requestConsole_c::slotWriteWaiting); },
+            Qt::QueuedConnection);
+}
+
+void requestConsole_c::slotWriteWaiting()
+{
+    QByteArray waiting;
+    {
+        const QMutexLocker locker(&m_mutex);
+        waiting.swap(m_arrWaiting);
+        m_bWriteScheduled = false;
+    }
+    if (!waiting.isEmpty())
+        writeBytes(waiting);
+}
+
+void requestConsole_c::writeBytes(const QByteArray& p_arrBytes)
+{
+    std::fwrite(p_arrBytes.constData(), 1, size_t(p_arrBytes.size()), m_pStream);
+    std::fflush(m_pStream);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QHostAddress>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -11,27 +13,44 @@
 // One line per finished request on a console stream (standard output when
 // the server runs without a window):
 //   2024-01-02 03:04:06.123 #17 127.0.0.1 200 5 ms GET /qx/data?table=t&...
-// receive time, job id, host, status, processing time and the request text
-// (line feeds shown as \n, carriage returns as \f, as in the request list).
+// receive time (local), job id, host, status, processing time and the
+// request text (line feeds shown as \n, carriage returns as \f, as in the
+// request list).
 //
-// Lives in the main thread; connect requestProcessed to it queued. Every
-// line is flushed at once, so a pipe or a log file sees it immediately.
+// slotRequestProcessed() may be called from any thread (connect the mappers
+// directly): the line is made in the calling thread and waits for the
+// console's thread, which writes the lines gathered within 20 ms with one
+// write and flush, so a pipe or a log file sees them at once while a server
+// under load does not wake that thread for every request. Lines keep the
+// order in which they were handed in.
 class requestConsole_c : public QObject
 {
     Q_OBJECT
 public:
-    // The stream is not owned.
+    // The stream is not owned. Lines still waiting are written on destruction.
     explicit requestConsole_c(FILE* p_pStream, QObject* p_pParent = nullptr);
+    ~requestConsole_c() override;
 
+    // The line of one request.
     static QString line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
                         int p_nStatus, const QVariant& p_data);
-    // Writes p_strText and a line feed, then flushes.
+    // Writes the waiting lines, then p_strText and a line feed, and flushes.
+    // The console's thread only.
     void write(const QString& p_strText);
 
 public slots:
     void slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs, int p_nStatus,
                               QVariant p_data);
+    // Writes the waiting lines. The console's thread only.
+    void slotWriteWaiting();
 
 private:
+    void writeBytes(const QByteArray& p_arrBytes);
+
     FILE* m_pStream;
+    QMutex m_mutex;
+    // Lines handed in and not written yet, each with its line feed.
+    QByteArray m_arrWaiting;
+    // A write of the waiting lines is on its way.
+    bool m_bWriteScheduled = false;
 };

@@ -1,6 +1,7 @@
 #include "requestLogView.h"
 
 #include "RootRequestMapper.h"
+#include "appLog.h"
 #include "iffParser.h"
 #include "iffTree.h"
 #include "requestList.h"
@@ -178,7 +179,7 @@ void requestLogView_c::applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSav
                        m_pRequestList->style()->standardIcon(QStyle::SP_MessageBoxWarning));
 
     entry->setText(column_t::columnHost, host);
-    entry->setText(column_t::columnWhen, p_received.toString(QStringLiteral("hh:mm:ss.zzz")));
+    entry->setText(column_t::columnWhen, m_whenText.text(p_received));
     entry->setText(column_t::columnTime,
                    timeColumnText(transferDelay(request, settings.saveDeviceDtColumn, p_received), p_nMs));
     entry->setText(column_t::columnStatus, QString::number(p_nStatus));
@@ -245,7 +246,7 @@ void requestLogView_c::slotApplyHeaderFields(int p_nReqId, vecParameter_t p_head
 
 void requestLogView_c::slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote)
 {
-    qDebug() << "NOTIFICATION RECEIVED" << p_nId << p_nReason << p_strNote;
+    qCDebug(lcApp) << "NOTIFICATION RECEIVED" << p_nId << p_nReason << p_strNote;
     QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
     requestList_c::markOnce(entry, QStringLiteral(" WARNING"));
     entry->setToolTip(column_t::columnJob, p_strNote);
@@ -264,7 +265,7 @@ void requestLogView_c::slot_receive_file(QHostAddress p_peer, int p_nId, QString
                                          QString p_strDestFn)
 {
     Q_UNUSED(p_peer);
-    qDebug() << "slot_receive_file( id =" << p_nId << ")";
+    qCDebug(lcApp) << "slot_receive_file( id =" << p_nId << ")";
     QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
     QFile file(p_strDestFn);
     QString text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appSettings.h"
+#include "localTimeText.h"
 #include "requestReportQueue.h"
 #include "vecParameter.h"
 
@@ -128,4 +129,6 @@ private:
     std::deque<requestReportQueue_c::report_t> m_pending;
     bool m_bApplyScheduled = false;
     qint64 m_nSkippedReports = 0;
+    // The receive time column, in local time.
+    localTimeText_c m_whenText{QStringLiteral("hh:mm:ss")};
 };

@@ -1,5 +1,6 @@
 #include "sessionViewWidget.h"
 
+#include "appLog.h"
 #include "sessionRun.h"
 
 #include <QDateTime>
@@ -152,7 +153,7 @@ void sessionViewWidget_c::slotSessionsCleared()
 testSessionViewWidget_c::testSessionViewWidget_c(sessionRun_c& p_run, QWidget* p_pParent)
     : sessionViewWidget_c(p_run, true, p_pParent)
 {
-    qDebug() << "testSession_t::createSessionUi()";
+    qCDebug(lcApp) << "testSession_t::createSessionUi()";
     setWindowTitle(QStringLiteral("Test Session View"));
 }
 
@@ -174,7 +175,7 @@ testHttpUploadDownloadSessionViewWidget_c::testHttpUploadDownloadSessionViewWidg
     };
     m_idleMarker = marker(Qt::red);
     m_activeMarker = marker(Qt::transparent);
-    qDebug() << "testSession_t::createSessionUi()";
+    qCDebug(lcApp) << "testSession_t::createSessionUi()";
     setWindowTitle(QStringLiteral("HTTP UL/DL Test Session View"));
     m_pIdleTimer->setInterval(1000);
     connect(m_pIdleTimer, &QTimer::timeout, this,

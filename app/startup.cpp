@@ -1,10 +1,12 @@
 #include "startup.h"
 
+#include "appLog.h"
 #include "startupCheck.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QSslSocket>
 
 #include <cstdio>
@@ -62,6 +64,10 @@ options_t parseCommandLine(const QStringList& p_arguments)
     const QCommandLineOption directory(QStringList{QStringLiteral("w"), QStringLiteral("working-directory")},
                                        QStringLiteral("Use <folder> as working directory."),
                                        QStringLiteral("folder"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Write the debug traces of the HTTP engine, the request mapper and the rest "
+                       "to standard error (off by default; QT_LOGGING_RULES takes precedence)."));
     const QCommandLineOption check(
         QString::fromLatin1(kCheckOption),
         QStringLiteral("Check the working directory without starting or writing anything: "
@@ -88,12 +94,13 @@ options_t parseCommandLine(const QStringList& p_arguments)
         QStringLiteral("n"));
     const QCommandLineOption timeout(
         QStringLiteral("timeout"), QStringLiteral("End the run after <seconds>."), QStringLiteral("seconds"));
-    parser.addOptions({headless, directory, check, session, report, junit, cycles, timeout});
+    parser.addOptions({headless, directory, check, verbose, session, report, junit, cycles, timeout});
     parser.process(p_arguments);
 
     options_t options;
     options.workingDirectory = parser.value(directory);
     options.check = parser.isSet(check);
+    options.verbose = parser.isSet(verbose);
     options.session.type = parser.value(session);
     options.session.jsonFile = parser.value(report);
     options.session.junitFile = parser.value(junit);
@@ -114,6 +121,11 @@ options_t parseCommandLine(const QStringList& p_arguments)
     if (!valid)
         std::exit(1);
     return options;
+}
+
+void enableVerboseLogging()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qx.*.debug=true"));
 }
 
 QString tlsWarningText()
@@ -140,9 +152,9 @@ int runEventLoop()
     try {
         return QCoreApplication::exec();
     } catch (const std::exception& p_exception) {
-        qDebug() << "EX" << p_exception.what();
+        qCDebug(lcApp) << "EX" << p_exception.what();
     } catch (...) {
-        qDebug() << "OTHER EX";
+        qCDebug(lcApp) << "OTHER EX";
     }
     return -1;
 }

@@ -25,6 +25,9 @@ struct options_t
 {
     // Where the configuration and listener files are; empty: where started.
     QString workingDirectory;
+    // --verbose: the debug lines of every "qx.*" category (see
+    // enableVerboseLogging).
+    bool verbose = false;
     // --check: report what a start would find, then end (startupCheck_n).
     bool check = false;
     // A test session run: --session, --report, --junit, --cycles, --timeout.
@@ -35,6 +38,10 @@ struct options_t
 // text and end the process, as does an unknown option (with an error
 // message and exit code 1).
 options_t parseCommandLine(const QStringList& p_arguments);
+
+// Turns on the debug lines of every "qx.*" logging category, which are off
+// by default. Rules in QT_LOGGING_RULES still take precedence.
+void enableVerboseLogging();
 
 // The text of the "SSL Warning" for a host without a TLS runtime, empty
 // when the runtime is there.

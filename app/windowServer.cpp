@@ -1,6 +1,7 @@
 #include "windowServer.h"
 
 #include "HttpListener.h"
+#include "appLog.h"
 #include "mainWindow.h"
 #include "planningTable.h"
 #include "requestLogView.h"
@@ -25,7 +26,7 @@ serverListener_c* createListener(const QString& p_strSettingsFileName, serverCon
                                           : bar->addHttpListener(listener->listener(), listener->settings());
     const QString problems = listener->problems();
     if (!problems.isEmpty()) {
-        qDebug().noquote() << problems;
+        qCDebug(lcApp).noquote() << problems;
         status->setPixmap(status->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
         status->setToolTip(problems);
     }
@@ -76,6 +77,12 @@ windowServer_c::~windowServer_c()
 
 void windowServer_c::shutdown()
 {
+    if (!m_set.listeners().isEmpty()) {
+        // How far the request log lags behind the listeners as they stop.
+        const requestLogView_c* log = m_pWindow->requestLog();
+        qCDebug(lcApp, "Request log at the end: %d reports waiting, %lld not shown", log->waitingReports(),
+                log->reportsNotShown());
+    }
     m_set.shutdown();
 }
 

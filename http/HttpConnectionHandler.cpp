@@ -5,6 +5,7 @@
 #include "HttpResponse.h"
 #include "HttpSettings.h"
 #include "HttpSocketWait.h"
+#include "httpLog.h"
 
 #include <QScopedValueRollback>
 #include <QSslConfiguration>
@@ -12,6 +13,12 @@
 #include <QThread>
 
 namespace {
+
+// Header names as keys: built once, copied without allocation.
+const QByteArray kConnection = QByteArrayLiteral("Connection");
+const QByteArray kConnectionLower = QByteArrayLiteral("connection");
+const QByteArray kContentLength = QByteArrayLiteral("Content-Length");
+const QByteArray kTransferEncoding = QByteArrayLiteral("Transfer-Encoding");
 
 const QByteArray kEntityTooLarge =
     "HTTP/1.1 413 entity too large\r\nConnection: close\r\n\r\n413 Entity too large\r\n";
@@ -29,7 +36,7 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
 {
     m_pThread = new QThread();
     m_pThread->start();
-    qDebug("HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
     moveToThread(m_pThread);
     m_readTimer.moveToThread(m_pThread);
     m_readTimer.setSingleShot(true);
@@ -42,7 +49,7 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
     connect(&m_readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
     connect(m_pThread, &QThread::finished, this, &HttpConnectionHandler::thread_done);
 
-    qDebug("HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
 }
 
 HttpConnectionHandler::~HttpConnectionHandler()
@@ -51,7 +58,7 @@ HttpConnectionHandler::~HttpConnectionHandler()
     m_pThread->quit();
     m_pThread->wait();
     m_pThread->deleteLater();
-    qDebug("HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): destroyed", static_cast<void*>(this));
 }
 
 void HttpConnectionHandler::createSocket()
@@ -60,7 +67,7 @@ void HttpConnectionHandler::createSocket()
         auto* sslSocket = new QSslSocket();
         sslSocket->setSslConfiguration(*m_pSslConfiguration);
         m_pSocket = sslSocket;
-        qDebug("HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
+        qCDebug(lcHttp, "HttpConnectionHandler (%p): SSL is enabled", static_cast<void*>(this));
     } else {
         m_pSocket = new QTcpSocket();
     }
@@ -74,12 +81,12 @@ void HttpConnectionHandler::thread_done()
     m_pSocket = nullptr;
     delete m_pCurrentRequest;
     m_pCurrentRequest = nullptr;
-    qDebug("HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): thread stopped", static_cast<void*>(this));
 }
 
 void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 {
-    qDebug("HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): handle new connection", static_cast<void*>(this));
     m_busy = true;
 
     // The socket is reused: a connection attempt aborted at once clears
@@ -88,20 +95,20 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
     m_pSocket->abort();
 
     if (!m_pSocket->setSocketDescriptor(socketDescriptor)) {
-        qCritical("HttpConnectionHandler (%p): cannot initialize socket: %s", static_cast<void*>(this),
-                  qPrintable(m_pSocket->errorString()));
+        qCCritical(lcHttp, "HttpConnectionHandler (%p): cannot initialize socket: %s",
+                   static_cast<void*>(this), qPrintable(m_pSocket->errorString()));
         // No disconnection will follow, so the handler goes back to the pool
         // here; otherwise it would stay busy for good.
         m_busy = false;
         return;
     }
-    // Headers and body leave in separate writes; with Nagle's algorithm the
-    // body of a kept-alive connection would wait for the client's delayed
-    // acknowledgement of the headers (tens of milliseconds per response).
+    // The pieces of a chunked answer leave in separate writes; with Nagle's
+    // algorithm a piece would wait for the client's delayed acknowledgement
+    // of the one before (tens of milliseconds each).
     m_pSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     if (m_pSslConfiguration) {
-        qDebug("HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
+        qCDebug(lcHttp, "HttpConnectionHandler (%p): Starting encryption", static_cast<void*>(this));
         static_cast<QSslSocket*>(m_pSocket)->startServerEncryption();
     }
 
@@ -112,7 +119,13 @@ void HttpConnectionHandler::handleConnection(tSocketDescriptor socketDescriptor)
 
 void HttpConnectionHandler::startReadTimer()
 {
-    m_readTimer.start(m_pSettings->limits().readTimeout);
+    // The silence is measured from here. The timer itself is started only
+    // when it is not running: starting and stopping it for every request
+    // would cost the event loop a timer registration each time, so when it
+    // fires early it is started again for the rest of the time.
+    m_silence.start();
+    if (!m_readTimer.isActive())
+        m_readTimer.start(m_pSettings->limits().readTimeout);
 }
 
 void HttpConnectionHandler::drainSocket()
@@ -123,7 +136,12 @@ void HttpConnectionHandler::drainSocket()
 
 void HttpConnectionHandler::readTimeout()
 {
-    qDebug("HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
+    const qint64 left = m_pSettings->limits().readTimeout - m_silence.elapsed();
+    if (left > 0) {
+        m_readTimer.start(int(left));
+        return;
+    }
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): read timeout occured", static_cast<void*>(this));
     drainSocket();
     m_pSocket->disconnectFromHost();
     delete m_pCurrentRequest;
@@ -132,7 +150,7 @@ void HttpConnectionHandler::readTimeout()
 
 void HttpConnectionHandler::disconnected()
 {
-    qDebug("HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): disconnected", static_cast<void*>(this));
     m_pSocket->close();
     m_readTimer.stop();
     m_busy = false;
@@ -180,13 +198,14 @@ void HttpConnectionHandler::abortRequest()
 
 void HttpConnectionHandler::serveRequest()
 {
-    m_readTimer.stop();
-    qDebug("HttpConnectionHandler (%p): received request", static_cast<void*>(this));
+    // The read timer may run on: it cannot fire while the request is served
+    // in this thread, and the silence is measured afresh afterwards.
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): received request", static_cast<void*>(this));
 
     HttpResponse response(m_pSocket, m_pSettings->limits().readTimeout, &m_stop);
     // "Connection: close" keeps the response from switching to chunked
     // framing for clients that will not keep the connection.
-    bool closeConnection = equalsClose(m_pCurrentRequest->header("Connection")) ||
+    bool closeConnection = equalsClose(m_pCurrentRequest->header(kConnectionLower)) ||
                            m_pCurrentRequest->version().compare("HTTP/1.0", Qt::CaseInsensitive) == 0;
     if (closeConnection)
         response.setHeader("Connection", "close");
@@ -194,23 +213,25 @@ void HttpConnectionHandler::serveRequest()
     try {
         m_pRequestHandler->service(*m_pCurrentRequest, response);
     } catch (...) {
-        qCritical("HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
-                  static_cast<void*>(this));
+        qCCritical(lcHttp,
+                   "HttpConnectionHandler (%p): An uncatched exception occured in the request handler",
+                   static_cast<void*>(this));
     }
 
     if (!response.lastPartSent())
         response.write(QByteArray(), true);
-    qDebug("HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): finished request", static_cast<void*>(this));
 
     if (!closeConnection) {
         // Without a length or chunked framing only the close ends the body.
         const QMap<QByteArray, QByteArray>& headers = response.headers();
-        closeConnection = equalsClose(headers.value("Connection")) ||
-                          (!headers.contains("Content-Length") &&
-                           headers.value("Transfer-Encoding").compare("chunked", Qt::CaseInsensitive) != 0);
+        closeConnection = equalsClose(headers.value(kConnection)) ||
+                          (!headers.contains(kContentLength) &&
+                           headers.value(kTransferEncoding).compare("chunked", Qt::CaseInsensitive) != 0);
     }
 
     if (closeConnection) {
+        m_readTimer.stop();
         drainSocket();
         m_pSocket->disconnectFromHost();
     } else if (m_pSocket->state() == QAbstractSocket::ConnectedState) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -54,6 +55,7 @@ private slots:
 
 private:
     void createSocket();
+    // (Re)starts counting readTimeout ms of silence.
     void startReadTimer();
     // Waits until the socket has sent everything, at most until the peer
     // has taken nothing for readTimeout ms; then the connection is aborted.
@@ -67,6 +69,8 @@ private:
     QTcpSocket* m_pSocket = nullptr;
     QThread* m_pThread = nullptr;
     QTimer m_readTimer;
+    // Since the last sign of life that the read timeout counts from.
+    QElapsedTimer m_silence;
     HttpRequest* m_pCurrentRequest = nullptr;
     std::atomic_bool m_busy{false};
     std::atomic_bool m_stop{false};

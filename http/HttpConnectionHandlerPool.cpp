@@ -3,6 +3,7 @@
 #include "HttpConnectionHandler.h"
 #include "HttpLimits.h"
 #include "HttpSettings.h"
+#include "httpLog.h"
 
 #include "HttpTlsFiles.h"
 
@@ -32,7 +33,7 @@ HttpConnectionHandlerPool::~HttpConnectionHandlerPool()
         m_pool.clear();
     }
     m_pSslConfiguration.reset();
-    qDebug("HttpConnectionHandlerPool (%p): destroyed", static_cast<void*>(this));
+    qCDebug(lcHttp, "HttpConnectionHandlerPool (%p): destroyed", static_cast<void*>(this));
 }
 
 HttpConnectionHandler* HttpConnectionHandlerPool::acquireHandler()
@@ -76,8 +77,8 @@ void HttpConnectionHandlerPool::cleanup()
             continue;
         delete handler;
         m_pool.removeAt(i);
-        qDebug("HttpConnectionHandlerPool: Removed connection handler (%p), pool size is now %i",
-               static_cast<void*>(handler), int(m_pool.size()));
+        qCDebug(lcHttp, "HttpConnectionHandlerPool: Removed connection handler (%p), pool size is now %i",
+                static_cast<void*>(handler), int(m_pool.size()));
         break;
     }
 }
@@ -88,16 +89,16 @@ void HttpConnectionHandlerPool::loadSslConfiguration()
     if (files.certificateName().isEmpty() || files.keyName().isEmpty())
         return;
     if (files.certificateState() == HttpTlsFiles::fileState_t::absent)
-        qCritical("HttpConnectionHandlerPool: cannot open sslCertFile %s",
-                  qPrintable(HttpTlsFiles::resolvedPath(*m_pSettings, files.certificateName())));
+        qCCritical(lcHttp, "HttpConnectionHandlerPool: cannot open sslCertFile %s",
+                   qPrintable(HttpTlsFiles::resolvedPath(*m_pSettings, files.certificateName())));
     if (files.keyState() == HttpTlsFiles::fileState_t::absent)
-        qCritical("HttpConnectionHandlerPool: cannot open sslKeyFile %s",
-                  qPrintable(HttpTlsFiles::resolvedPath(*m_pSettings, files.keyName())));
+        qCCritical(lcHttp, "HttpConnectionHandlerPool: cannot open sslKeyFile %s",
+                   qPrintable(HttpTlsFiles::resolvedPath(*m_pSettings, files.keyName())));
     // A port whose files cannot both be used serves plain HTTP rather than a
     // handshake that can never complete.
     const std::optional<QSslConfiguration> configuration = files.configuration();
     if (!configuration)
         return;
     m_pSslConfiguration = std::make_unique<QSslConfiguration>(*configuration);
-    qDebug("HttpConnectionHandlerPool: SSL settings loaded");
+    qCDebug(lcHttp, "HttpConnectionHandlerPool: SSL settings loaded");
 }

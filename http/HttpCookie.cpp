@@ -1,5 +1,7 @@
 #include "HttpCookie.h"
 
+#include "httpLog.h"
+
 #include <QtGlobal>
 
 HttpCookie::HttpCookie() = default;
@@ -40,7 +42,7 @@ HttpCookie::HttpCookie(const QByteArray& p_arrSetCookie)
             m_name = name;
             m_value = value;
         } else {
-            qWarning("HttpCookie: Ignoring unknown %s=%s", name.constData(), value.constData());
+            qCWarning(lcHttp, "HttpCookie: Ignoring unknown %s=%s", name.constData(), value.constData());
         }
     }
 }

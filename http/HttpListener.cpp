@@ -2,6 +2,7 @@
 
 #include "HttpConnectionHandlerPool.h"
 #include "HttpSettings.h"
+#include "httpLog.h"
 
 #include <QTcpSocket>
 
@@ -21,7 +22,7 @@ HttpListener::HttpListener(HttpSettings* p_pSettings, HttpRequestHandler* p_pReq
 HttpListener::~HttpListener()
 {
     close();
-    qDebug("HttpListener: destroyed");
+    qCDebug(lcHttp, "HttpListener: destroyed");
 }
 
 void HttpListener::listen()
@@ -31,9 +32,9 @@ void HttpListener::listen()
 
     const quint16 port = configuredPort(*m_pSettings);
     if (QTcpServer::listen(configuredAddress(*m_pSettings), port))
-        qDebug("HttpListener: Listening on port %i", int(serverPort()));
+        qCDebug(lcHttp, "HttpListener: Listening on port %i", int(serverPort()));
     else
-        qCritical("HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
+        qCCritical(lcHttp, "HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
 }
 
 QHostAddress HttpListener::configuredAddress(const HttpSettings& p_settings)
@@ -50,7 +51,7 @@ quint16 HttpListener::configuredPort(const HttpSettings& p_settings)
 void HttpListener::close()
 {
     QTcpServer::close();
-    qDebug("HttpListener: closed");
+    qCDebug(lcHttp, "HttpListener: closed");
     delete m_pPool;
     m_pPool = nullptr;
 }
@@ -64,7 +65,7 @@ void HttpListener::incomingConnection(tSocketDescriptor socketDescriptor)
         return;
     }
 
-    qDebug("HttpListener: Too many incoming connections");
+    qCDebug(lcHttp, "HttpListener: Too many incoming connections");
     auto* socket = new QTcpSocket(this);
     socket->setSocketDescriptor(socketDescriptor);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

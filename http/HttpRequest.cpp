@@ -3,6 +3,7 @@
 #include "HttpCookie.h"
 #include "HttpLimits.h"
 #include "HttpSettings.h"
+#include "httpLog.h"
 #include "textCodec.h"
 
 #include <QDir>
@@ -11,11 +12,51 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
+// Header names as stored (lower case): built once, copied without allocation.
+const QByteArray kContentType = QByteArrayLiteral("content-type");
+const QByteArray kContentLength = QByteArrayLiteral("content-length");
+const QByteArray kCookie = QByteArrayLiteral("cookie");
+
 // Slice size for multipart bodies and the longest line read back from them.
 constexpr qint64 kMultipartSlice = 65536;
+// Bytes looked at per consume(): a whole request within the default limit.
+constexpr qint64 kReadChunk = 16384;
+
+// The white space QByteArray::trimmed() removes.
+bool isSpace(char p_c)
+{
+    return p_c == ' ' || (p_c >= '\t' && p_c <= '\r');
+}
+
+// Moves *p_ppBegin and *p_ppEnd inwards past white space.
+void trim(const char** p_ppBegin, const char** p_ppEnd)
+{
+    while (*p_ppBegin < *p_ppEnd && isSpace(**p_ppBegin))
+        ++*p_ppBegin;
+    while (*p_ppEnd > *p_ppBegin && isSpace((*p_ppEnd)[-1]))
+        --*p_ppEnd;
+}
+
+// Whether QByteArray::toLower() would leave p_arrName as it is.
+bool isLowerCase(const QByteArray& p_arrName)
+{
+    for (const char c : p_arrName) {
+        const uchar u = uchar(c);
+        if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+            return false;
+    }
+    return true;
+}
+
+// The first p_c in [p_pBegin, p_pEnd), or nullptr.
+const char* find(const char* p_pBegin, const char* p_pEnd, char p_c)
+{
+    return static_cast<const char*>(std::memchr(p_pBegin, p_c, size_t(p_pEnd - p_pBegin)));
+}
 
 // The text between p_arrOpen and the next double quote after it, empty when
 // either is missing.
@@ -64,95 +105,141 @@ HttpRequest::~HttpRequest()
 
 void HttpRequest::consume(QIODevice* p_pDevice)
 {
-    if (!m_pLocalCertificate) {
+    if (!m_bDeviceSeen) {
+        m_bDeviceSeen = true;
+        if (auto* socket = qobject_cast<QAbstractSocket*>(p_pDevice))
+            m_socketPeer = socket->peerAddress();
         if (auto* sslSocket = qobject_cast<QSslSocket*>(p_pDevice)) {
             m_pLocalCertificate = std::make_unique<QSslCertificate>(sslSocket->localCertificate());
             m_pPeerCertificate = std::make_unique<QSslCertificate>(sslSocket->peerCertificate());
         }
     }
+    // Looked at in the device's own buffer and taken out only as far as it
+    // belongs to this request. Asking for no more than is there keeps the
+    // device from making room for a read from the system.
+    char chunk[kReadChunk];
+    const qint64 wanted = std::min(p_pDevice->bytesAvailable(), kReadChunk);
+    const qint64 available = wanted > 0 ? p_pDevice->peek(chunk, wanted) : 0;
+    if (available > 0)
+        p_pDevice->skip(feed(chunk, available));
+}
 
-    switch (m_state) {
-    case WaitingForRequestLine:
-        readRequestLine(p_pDevice);
-        break;
-    case WaitingForHeaders:
-        readHeader(p_pDevice);
-        break;
-    case WaitingForBody:
-        if (m_boundary.isEmpty())
-            readBody(p_pDevice);
-        else
-            readMultipartBody(p_pDevice);
-        break;
-    case Complete:
-    case Aborted:
-        break;
+qint64 HttpRequest::feed(const char* p_pData, qint64 p_nSize)
+{
+    const bool wasOpen = m_state != Complete && m_state != Aborted;
+    qint64 used = 0;
+    while (used < p_nSize && m_state != Complete && m_state != Aborted) {
+        switch (m_state) {
+        case WaitingForRequestLine:
+        case WaitingForHeaders:
+            used += feedLine(p_pData + used, p_nSize - used);
+            break;
+        case WaitingForBody:
+            used += m_boundary.isEmpty() ? feedBody(p_pData + used, p_nSize - used)
+                                         : feedMultipartBody(p_pData + used, p_nSize - used);
+            break;
+        case Complete:
+        case Aborted:
+            break;
+        }
+        checkSize();
     }
-
-    const qint64 limit = m_boundary.isEmpty() ? m_maxSize : m_maxMultiPartSize;
-    if (m_state != Aborted && m_currentSize > limit) {
-        qWarning("HttpRequest: received too many bytes");
-        m_state = Aborted;
-    }
-
-    if (m_state == Complete) {
+    if (wasOpen && m_state == Complete) {
         decodeParameters();
         extractCookies();
     }
+    return used;
 }
 
-bool HttpRequest::readLine(QIODevice* p_pDevice, QByteArray* p_pLine)
+void HttpRequest::checkSize()
 {
-    // One byte more than the limit allows, so that an overflow is seen. Only a
-    // CR LF ends a line: a bare LF stays in the buffer until the limit is hit.
-    const qint64 allowed = std::max<qint64>(1, m_maxSize - m_currentSize + 1);
-    const QByteArray bytes = p_pDevice->readLine(allowed + 1);
-    m_lineBuffer += bytes;
-    m_currentSize += bytes.size();
-    if (!m_lineBuffer.contains("\r\n"))
-        return false;
-    *p_pLine = m_lineBuffer.trimmed();
-    m_lineBuffer.clear();
-    return true;
+    const qint64 limit = m_boundary.isEmpty() ? m_maxSize : m_maxMultiPartSize;
+    if (m_state != Aborted && m_currentSize > limit) {
+        qCWarning(lcHttp, "HttpRequest: received too many bytes");
+        m_state = Aborted;
+    }
 }
 
-void HttpRequest::readRequestLine(QIODevice* p_pDevice)
+qint64 HttpRequest::feedLine(const char* p_pData, qint64 p_nSize)
 {
-    QByteArray line;
-    if (!readLine(p_pDevice, &line) || line.isEmpty())
+    // One byte more than the limit allows is taken, so that an overflow is
+    // seen. Only a CR LF ends a line: a bare LF does not, and such a line
+    // goes on until the limit is passed.
+    const qint64 allowed = std::min(p_nSize, std::max<qint64>(1, m_maxSize - m_currentSize + 1));
+    const char* const end = p_pData + allowed;
+    const char* lineEnd = nullptr;
+    for (const char* lf = find(p_pData, end, '\n'); lf; lf = find(lf + 1, end, '\n')) {
+        const bool afterCr = lf > p_pData ? lf[-1] == '\r' : m_lineBuffer.endsWith('\r');
+        if (afterCr) {
+            lineEnd = lf + 1;
+            break;
+        }
+    }
+    if (!lineEnd) {
+        m_lineBuffer.append(p_pData, int(allowed));
+        m_currentSize += allowed;
+        return allowed;
+    }
+
+    const qint64 taken = lineEnd - p_pData;
+    m_currentSize += taken;
+    // A line that came whole is read where it lies.
+    QByteArray joined;
+    const char* begin = p_pData;
+    if (!m_lineBuffer.isEmpty()) {
+        joined = std::move(m_lineBuffer);
+        m_lineBuffer = QByteArray();
+        joined.append(p_pData, int(taken));
+        begin = joined.constData();
+        lineEnd = begin + joined.size();
+    }
+    trim(&begin, &lineEnd);
+    if (m_state == WaitingForRequestLine)
+        takeRequestLine(begin, lineEnd);
+    else
+        takeHeader(begin, lineEnd);
+    return taken;
+}
+
+void HttpRequest::takeRequestLine(const char* p_pBegin, const char* p_pEnd)
+{
+    if (p_pBegin == p_pEnd)
         return;
+    qCDebug(lcHttp, "HttpRequest: from %s: %s", qPrintable(m_socketPeer.toString()),
+            QByteArray(p_pBegin, int(p_pEnd - p_pBegin)).constData());
 
-    const auto* socket = qobject_cast<QAbstractSocket*>(p_pDevice);
-    const QHostAddress peer = socket ? socket->peerAddress() : QHostAddress();
-    qDebug("HttpRequest: from %s: %s", qPrintable(peer.toString()), line.constData());
-
-    const QList<QByteArray> parts = line.split(' ');
-    if (parts.size() != 3 || !parts.at(2).contains("HTTP")) {
-        qWarning("HttpRequest: received broken HTTP request, invalid first line");
+    // Exactly three parts between single blanks, the third naming HTTP.
+    const char* first = find(p_pBegin, p_pEnd, ' ');
+    const char* second = first ? find(first + 1, p_pEnd, ' ') : nullptr;
+    const char* http = "HTTP";
+    if (!second || find(second + 1, p_pEnd, ' ') ||
+        std::search(second + 1, p_pEnd, http, http + 4) == p_pEnd) {
+        qCWarning(lcHttp, "HttpRequest: received broken HTTP request, invalid first line");
         m_state = Aborted;
         return;
     }
-    m_method = parts.at(0).trimmed();
-    m_path = parts.at(1);
-    m_version = parts.at(2);
-    m_peerAddress = peer;
+    const char* methodEnd = first;
+    trim(&p_pBegin, &methodEnd);
+    m_method = QByteArray(p_pBegin, int(methodEnd - p_pBegin));
+    m_path = QByteArray(first + 1, int(second - first - 1));
+    m_version = QByteArray(second + 1, int(p_pEnd - second - 1));
+    m_peerAddress = m_socketPeer;
     m_state = WaitingForHeaders;
 }
 
-void HttpRequest::readHeader(QIODevice* p_pDevice)
+void HttpRequest::takeHeader(const char* p_pBegin, const char* p_pEnd)
 {
-    QByteArray line;
-    if (!readLine(p_pDevice, &line))
-        return;
-
-    const int colon = line.indexOf(':');
-    if (colon > 0) {
-        m_currentHeader = line.left(colon).toLower();
-        m_headers.insert(m_currentHeader, line.mid(colon + 1).trimmed());
-    } else if (!line.isEmpty()) {
+    const char* colon = find(p_pBegin, p_pEnd, ':');
+    if (colon && colon > p_pBegin) {
+        m_currentHeader = QByteArray(p_pBegin, int(colon - p_pBegin)).toLower();
+        const char* value = colon + 1;
+        trim(&value, &p_pEnd);
+        m_headers.insert(m_currentHeader, QByteArray(value, int(p_pEnd - value)));
+    } else if (p_pBegin != p_pEnd) {
         // A continuation line extends the header before it.
         if (m_headers.contains(m_currentHeader))
-            m_headers.insert(m_currentHeader, m_headers.value(m_currentHeader) + ' ' + line);
+            m_headers.insert(m_currentHeader, m_headers.value(m_currentHeader) + ' ' +
+                                                  QByteArray(p_pBegin, int(p_pEnd - p_pBegin)));
     } else {
         endOfHeaders();
     }
@@ -160,16 +247,16 @@ void HttpRequest::readHeader(QIODevice* p_pDevice)
 
 void HttpRequest::endOfHeaders()
 {
-    const QByteArray contentType = m_headers.value("content-type");
+    const QByteArray contentType = m_headers.value(kContentType);
     const int boundaryAt = contentType.indexOf("boundary=");
     if (contentType.startsWith("multipart/form-data") && boundaryAt >= 0) {
         m_boundary = contentType.mid(boundaryAt + 9);
         if (m_boundary.startsWith('"') && m_boundary.endsWith('"'))
             m_boundary = m_boundary.mid(1, m_boundary.size() - 2);
     }
-    if (m_headers.contains("content-length")) {
+    if (m_headers.contains(kContentLength)) {
         bool ok = false;
-        m_expectedBodySize = m_headers.value("content-length").toLongLong(&ok);
+        m_expectedBodySize = m_headers.value(kContentLength).toLongLong(&ok);
         // A negative length counts as no length, like one that is no number.
         if (!ok || m_expectedBodySize < 0)
             m_expectedBodySize = 0;
@@ -178,48 +265,49 @@ void HttpRequest::endOfHeaders()
     if (m_expectedBodySize == 0) {
         m_state = Complete;
     } else if (m_boundary.isEmpty() && m_expectedBodySize + m_currentSize > m_maxSize) {
-        qWarning("HttpRequest: expected body is too large");
+        qCWarning(lcHttp, "HttpRequest: expected body is too large");
         m_state = Aborted;
     } else if (!m_boundary.isEmpty() && m_expectedBodySize > m_maxMultiPartSize) {
-        qWarning("HttpRequest: expected multipart body is too large");
+        qCWarning(lcHttp, "HttpRequest: expected multipart body is too large");
         m_state = Aborted;
     } else {
+        // A plain body is within maxRequestSize, so it may be made room for.
+        if (m_boundary.isEmpty())
+            m_body.reserve(int(m_expectedBodySize));
         m_state = WaitingForBody;
     }
 }
 
-void HttpRequest::readBody(QIODevice* p_pDevice)
+qint64 HttpRequest::feedBody(const char* p_pData, qint64 p_nSize)
 {
-    const qint64 missing = m_expectedBodySize - m_body.size();
-    if (missing > 0) {
-        const QByteArray bytes = p_pDevice->read(missing);
-        m_currentSize += bytes.size();
-        m_body += bytes;
-    }
+    const qint64 taken = std::min(p_nSize, m_expectedBodySize - m_body.size());
+    m_body.append(p_pData, int(taken));
+    m_currentSize += taken;
     if (m_body.size() >= m_expectedBodySize)
         m_state = Complete;
+    return taken;
 }
 
-void HttpRequest::readMultipartBody(QIODevice* p_pDevice)
+qint64 HttpRequest::feedMultipartBody(const char* p_pData, qint64 p_nSize)
 {
     if (!m_pTempFile)
         m_pTempFile = openTemporaryFile("qxhttp-body-");
 
     // currentSize is not increased: the multipart body has its own limit.
-    const qint64 missing = std::min(m_expectedBodySize - m_pTempFile->size(), kMultipartSlice);
-    if (missing > 0)
-        m_pTempFile->write(p_pDevice->read(missing));
+    const qint64 taken = std::min({p_nSize, m_expectedBodySize - m_pTempFile->size(), kMultipartSlice});
+    m_pTempFile->write(p_pData, taken);
 
     if (m_pTempFile->size() >= m_maxMultiPartSize) {
-        qWarning("HttpRequest: received too many multipart bytes");
+        qCWarning(lcHttp, "HttpRequest: received too many multipart bytes");
         m_state = Aborted;
     } else if (m_pTempFile->size() >= m_expectedBodySize) {
         if (!m_pTempFile->flush() || m_pTempFile->error() != QFileDevice::NoError)
-            qCritical("HttpRequest: Error writing temp file for multipart body");
+            qCCritical(lcHttp, "HttpRequest: Error writing temp file for multipart body");
         parseMultipartFile();
         m_pTempFile->close();
         m_state = Complete;
     }
+    return taken;
 }
 
 namespace {
@@ -250,7 +338,7 @@ void readPartHeaders(QFile& p_file, MultipartPart* p_pPart)
             p_pPart->fieldName = quotedAttribute(line, " name=\"");
             p_pPart->fileName = quotedAttribute(line, " filename=\"");
         } else {
-            qDebug("HttpRequest: ignoring unsupported content part %s", line.constData());
+            qCDebug(lcHttp, "HttpRequest: ignoring unsupported content part %s", line.constData());
         }
     }
 }
@@ -267,14 +355,15 @@ void collectPartLine(MultipartPart* p_pPart, const QByteArray& p_arrLine, qint64
     if (!p_pPart->file)
         p_pPart->file = openTemporaryFile("qxhttp-upload-");
     if (p_pPart->file->write(p_arrLine) != p_arrLine.size())
-        qCritical("HttpRequest: error writing temp file, %s", qPrintable(p_pPart->file->errorString()));
+        qCCritical(lcHttp, "HttpRequest: error writing temp file, %s",
+                   qPrintable(p_pPart->file->errorString()));
 }
 
 } // namespace
 
 void HttpRequest::parseMultipartFile()
 {
-    qDebug("HttpRequest: parsing multipart temp file");
+    qCDebug(lcHttp, "HttpRequest: parsing multipart temp file");
     QTemporaryFile& file = *m_pTempFile;
     file.seek(0);
     const QByteArray delimiter = "--" + m_boundary;
@@ -294,7 +383,7 @@ void HttpRequest::parseMultipartFile()
         }
     }
     if (file.error() != QFileDevice::NoError)
-        qCritical("HttpRequest: cannot read temp file, %s", qPrintable(file.errorString()));
+        qCCritical(lcHttp, "HttpRequest: cannot read temp file, %s", qPrintable(file.errorString()));
 }
 
 void HttpRequest::finishPart(const QByteArray& p_arrFieldName, const QByteArray& p_arrFileName,
@@ -306,22 +395,24 @@ void HttpRequest::finishPart(const QByteArray& p_arrFieldName, const QByteArray&
     if (p_arrFileName.isEmpty()) {
         p_arrValue.chop(2);
         addParameter(p_arrFieldName, p_arrValue);
-        qDebug("HttpRequest: set parameter %s=%s", p_arrFieldName.constData(), p_arrValue.constData());
+        qCDebug(lcHttp, "HttpRequest: set parameter %s=%s", p_arrFieldName.constData(),
+                p_arrValue.constData());
         return;
     }
     if (!p_pFile) {
-        qWarning("HttpRequest: format error, unexpected end of file data");
+        qCWarning(lcHttp, "HttpRequest: format error, unexpected end of file data");
         return;
     }
     p_pFile->flush();
     p_pFile->resize(std::max<qint64>(0, p_pFile->size() - 2));
     p_pFile->seek(0);
     addParameter(p_arrFieldName, p_arrFileName);
-    qDebug("HttpRequest: set parameter %s=%s", p_arrFieldName.constData(), p_arrFileName.constData());
+    qCDebug(lcHttp, "HttpRequest: set parameter %s=%s", p_arrFieldName.constData(),
+            p_arrFileName.constData());
     const qint64 size = p_pFile->size();
     delete m_uploadedFiles.value(p_arrFieldName);
     m_uploadedFiles.insert(p_arrFieldName, p_pFile.release());
-    qDebug("HttpRequest: uploaded file size is %lli", size);
+    qCDebug(lcHttp, "HttpRequest: uploaded file size is %lli", size);
 }
 
 void HttpRequest::decodeParameters()
@@ -332,25 +423,38 @@ void HttpRequest::decodeParameters()
         query = m_path.mid(question + 1);
         m_path.truncate(question);
     }
-    const QByteArray contentType = header("content-type");
-    if (!m_body.isEmpty() &&
-        (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded"))) {
-        if (!query.isEmpty())
-            query += '&';
-        query += m_body;
+    m_decodedPath = urlDecode(m_path);
+    m_bDecoded = true;
+    if (!m_body.isEmpty()) {
+        const QByteArray contentType = m_headers.value(kContentType);
+        if (contentType.isEmpty() || contentType.startsWith("application/x-www-form-urlencoded")) {
+            if (!query.isEmpty())
+                query += '&';
+            query += m_body;
+        }
     }
-    for (const QByteArray& part : query.split('&')) {
-        const int eq = part.indexOf('=');
-        if (eq >= 0)
-            addParameter(urlDecode(part.left(eq).trimmed()), urlDecode(part.mid(eq + 1).trimmed()));
-        else if (!part.isEmpty())
-            addParameter(urlDecode(part), QByteArray());
+    const char* const end = query.constData() + query.size();
+    for (const char* part = query.constData(); part <= end;) {
+        const char* partEnd = find(part, end, '&');
+        if (!partEnd)
+            partEnd = end;
+        if (const char* eq = find(part, partEnd, '=')) {
+            const char *name = part, *nameEnd = eq, *value = eq + 1, *valueEnd = partEnd;
+            trim(&name, &nameEnd);
+            trim(&value, &valueEnd);
+            addParameter(urlDecode(name, int(nameEnd - name)), urlDecode(value, int(valueEnd - value)));
+        } else if (partEnd != part) {
+            addParameter(urlDecode(part, int(partEnd - part)), QByteArray());
+        }
+        part = partEnd + 1;
     }
 }
 
 void HttpRequest::extractCookies()
 {
-    for (const QByteArray& cookieHeader : headers("cookie")) {
+    if (!m_headers.contains(kCookie))
+        return;
+    for (const QByteArray& cookieHeader : headers(kCookie)) {
         for (const QByteArray& part : HttpCookie::splitAttributes(cookieHeader)) {
             const int eq = part.indexOf('=');
             if (eq >= 0)
@@ -359,7 +463,7 @@ void HttpRequest::extractCookies()
                 m_cookies.insert(part.trimmed(), QByteArray());
         }
     }
-    m_headers.remove("cookie");
+    m_headers.remove(kCookie);
 }
 
 void HttpRequest::addParameter(const QByteArray& p_arrName, const QByteArray& p_arrValue)
@@ -372,7 +476,7 @@ void HttpRequest::addParameter(const QByteArray& p_arrName, const QByteArray& p_
 
 QByteArray HttpRequest::header(const QByteArray& p_arrName) const
 {
-    return m_headers.value(p_arrName.toLower());
+    return m_headers.value(isLowerCase(p_arrName) ? p_arrName : p_arrName.toLower());
 }
 
 QList<QByteArray> HttpRequest::headers(const QByteArray& p_arrName) const
@@ -401,15 +505,29 @@ QTemporaryFile* HttpRequest::uploadedFile(const QByteArray& p_arrFieldName) cons
 
 QByteArray HttpRequest::urlDecode(const QByteArray& p_arrSource)
 {
-    QByteArray buffer(p_arrSource);
-    buffer.replace('+', ' ');
-    for (int percent = buffer.indexOf('%'); percent >= 0; percent = buffer.indexOf('%', percent + 1)) {
-        if (percent + 2 >= buffer.size())
-            break;
-        const int high = hexValue(buffer.at(percent + 1));
-        const int low = hexValue(buffer.at(percent + 2));
-        if (high >= 0 && low >= 0)
-            buffer.replace(percent, 3, QByteArray(1, char(high * 16 + low)));
+    return urlDecode(p_arrSource.constData(), p_arrSource.size());
+}
+
+QByteArray HttpRequest::urlDecode(const char* p_pSource, int p_nSize)
+{
+    // One pass: a decoded byte is never looked at again, so "%2541" gives
+    // "%41"; a "%" without two hex digits after it stays, and the scan goes
+    // on right after it.
+    QByteArray decoded(p_nSize, Qt::Uninitialized);
+    char* out = decoded.data();
+    for (int i = 0; i < p_nSize; ++i) {
+        const char c = p_pSource[i];
+        if (c == '%' && i + 2 < p_nSize) {
+            const int high = hexValue(p_pSource[i + 1]);
+            const int low = hexValue(p_pSource[i + 2]);
+            if (high >= 0 && low >= 0) {
+                *out++ = char(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        *out++ = c == '+' ? ' ' : c;
     }
-    return buffer;
+    decoded.truncate(int(out - decoded.constData()));
+    return decoded;
 }

@@ -48,10 +48,18 @@ public:
     HttpRequest(const HttpRequest&) = delete;
     HttpRequest& operator=(const HttpRequest&) = delete;
 
-    // Reads what the current state allows from p_pDevice. Any QIODevice will
-    // do; from a QAbstractSocket the peer address is taken, from a QSslSocket
-    // also the certificates of both ends (on the first call).
+    // Takes the bytes of this request that have arrived on p_pDevice (see
+    // feed()); the bytes of a following request stay in the device. Any
+    // QIODevice will do; from a QAbstractSocket the peer address is taken,
+    // from a QSslSocket also the certificates of both ends (on the first
+    // call).
     void consume(QIODevice* p_pDevice);
+    // Parses the next p_nSize bytes of the request and returns how many of
+    // them belong to it: all, unless the request became Complete or Aborted
+    // on the way, in which case the rest belongs to whatever follows. Lines
+    // are found in the bytes given; only a line split between two calls is
+    // kept until its end arrives.
+    qint64 feed(const char* p_pData, qint64 p_nSize);
 
     RequestState status() const { return m_state; }
 
@@ -59,7 +67,7 @@ public:
     QByteArray version() const { return m_version; }
     // The target as received, without the query once the request is complete.
     QByteArray undecodedPath() const { return m_path; }
-    QByteArray path() const { return urlDecode(m_path); }
+    QByteArray path() const { return m_bDecoded ? m_decodedPath : urlDecode(m_path); }
 
     // Header names are stored lower-case; p_arrName is compared after
     // lower-casing. header() gives the latest value, headers() all values in
@@ -99,14 +107,19 @@ public:
     // "+" becomes a blank, "%" with two hex digits the byte they denote; any
     // other "%" stays as it is.
     static QByteArray urlDecode(const QByteArray& p_arrSource);
+    static QByteArray urlDecode(const char* p_pSource, int p_nSize);
 
 private:
-    void readRequestLine(QIODevice* p_pDevice);
-    void readHeader(QIODevice* p_pDevice);
-    void readBody(QIODevice* p_pDevice);
-    void readMultipartBody(QIODevice* p_pDevice);
-    bool readLine(QIODevice* p_pDevice, QByteArray* p_pLine);
+    // Each takes what the current state allows from the bytes given and
+    // returns how many it took (at least one).
+    qint64 feedLine(const char* p_pData, qint64 p_nSize);
+    qint64 feedBody(const char* p_pData, qint64 p_nSize);
+    qint64 feedMultipartBody(const char* p_pData, qint64 p_nSize);
+    // A whole line, without the white space around it.
+    void takeRequestLine(const char* p_pBegin, const char* p_pEnd);
+    void takeHeader(const char* p_pBegin, const char* p_pEnd);
     void endOfHeaders();
+    void checkSize();
     void parseMultipartFile();
     void finishPart(const QByteArray& p_arrFieldName, const QByteArray& p_arrFileName, QByteArray p_arrValue,
                     std::unique_ptr<QTemporaryFile> p_pFile);
@@ -125,6 +138,10 @@ private:
     QMap<QByteArray, QByteArray> m_cookies;
     QByteArray m_body;
     QHostAddress m_peerAddress;
+    // The socket's peer, taken on the first consume(); it becomes the peer
+    // address once the request line is accepted.
+    QHostAddress m_socketPeer;
+    bool m_bDeviceSeen = false;
     std::unique_ptr<QSslCertificate> m_pLocalCertificate;
     std::unique_ptr<QSslCertificate> m_pPeerCertificate;
 
@@ -135,5 +152,9 @@ private:
     QByteArray m_currentHeader;
     QByteArray m_boundary;
     std::unique_ptr<QTemporaryFile> m_pTempFile;
+    // The start of a line whose end has not arrived yet.
     QByteArray m_lineBuffer;
+    // path() once the request is complete.
+    QByteArray m_decodedPath;
+    bool m_bDecoded = false;
 };

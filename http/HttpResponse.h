@@ -11,9 +11,12 @@
 class QIODevice;
 
 // Writes one HTTP/1.1 response: status line, headers and cookies once, then
-// the body. A single write() with p_bLastPart true sends a Content-Length
-// response; pieces go out chunked, or raw when "Connection: close" is set (the
+// the body; headers and a body of up to 16384 bytes leave in one write. A single write() with p_bLastPart
+// true sends a Content-Length response; pieces go out chunked, or raw when "Connection: close" is set (the
 // end of the connection then ends the body).
+//
+// A plain TCP socket is written straight through its descriptor while
+// nothing waits in its write buffer (see sendDirectly()).
 //
 // Headers and cookies must be set before the first write(). Used in the
 // connection's worker thread only; the device (normally the connection's
@@ -56,12 +59,19 @@ public:
     bool isConnected() const;
 
 private:
-    void writeHeaders();
+    // Status line, headers, cookies and the empty line, with room for
+    // p_nRoomAfter more bytes (up to the size sent in one write).
+    QByteArray headerBlock(int p_nRoomAfter) const;
     bool writeToSocket(const QByteArray& p_arrData);
+    // Sends from the start of p_pData straight through a plain TCP socket
+    // while nothing waits in its write buffer; the number of bytes sent.
+    qint64 sendDirectly(const char* p_pData, qint64 p_nSize);
 
     QIODevice* m_pSocket;
     const int m_nStallMs;
     const std::atomic<bool>* m_pStop;
+    // The descriptor of a plain TCP socket, -1 otherwise.
+    const qintptr m_nDirect;
     QMap<QByteArray, QByteArray> m_headers;
     QMap<QByteArray, HttpCookie> m_cookies;
     int m_statusCode = 200;

@@ -46,21 +46,54 @@ QString fromWireBytes(const char* p_pBytes, int p_nSize)
     return textCodec_n::from8Bit(QByteArray::fromRawData(p_pBytes, p_nSize));
 }
 
-} // namespace
-
-QByteArray textCodec_n::to8Bit(const QString& p_strText)
+// Calls p_fnByte with every byte of to8Bit(p_strText) in turn, as long as it
+// returns true.
+template <typename F> void for8BitBytes(const QString& p_strText, F p_fnByte)
 {
-    QByteArray bytes;
-    bytes.reserve(p_strText.size());
     const int size = p_strText.size();
     for (int i = 0; i < size; ++i) {
         const QChar unit = p_strText.at(i);
         // A character outside the basic plane is one "?", not two.
         if (unit.isHighSurrogate() && i + 1 < size && p_strText.at(i + 1).isLowSurrogate())
             ++i;
-        bytes += encodeOne(char16_t(unit.unicode()));
+        if (!p_fnByte(encodeOne(char16_t(unit.unicode()))))
+            return;
     }
+}
+
+} // namespace
+
+QByteArray textCodec_n::to8Bit(const QString& p_strText)
+{
+    QByteArray bytes;
+    bytes.reserve(p_strText.size());
+    for8BitBytes(p_strText, [&bytes](char p_cByte) {
+        bytes += p_cByte;
+        return true;
+    });
     return bytes;
+}
+
+bool textCodec_n::startsWith8Bit(const QByteArray& p_arrBytes, const QString& p_strPrefix)
+{
+    int at = 0;
+    bool matches = true;
+    for8BitBytes(p_strPrefix, [&](char p_cByte) {
+        matches = at < p_arrBytes.size() && p_arrBytes.at(at) == p_cByte;
+        ++at;
+        return matches;
+    });
+    return matches;
+}
+
+quint32 textCodec_n::sum8Bit(const QString& p_strText)
+{
+    quint32 sum = 0;
+    for8BitBytes(p_strText, [&sum](char p_cByte) {
+        sum += quint8(p_cByte);
+        return true;
+    });
+    return sum;
 }
 
 QString textCodec_n::from8Bit(const QByteArray& p_arrBytes)

@@ -24,6 +24,11 @@ namespace textCodec_n {
 
 // Characters Windows-1252 cannot hold become "?", one per character.
 QByteArray to8Bit(const QString& p_strText);
+// Whether p_arrBytes begins with to8Bit(p_strPrefix), and the sum of the
+// bytes of to8Bit(p_strText) (each 0..255, wrapping): without making the
+// bytes.
+bool startsWith8Bit(const QByteArray& p_arrBytes, const QString& p_strPrefix);
+quint32 sum8Bit(const QString& p_strText);
 QString from8Bit(const QByteArray& p_arrBytes);
 
 // A request parameter text: UTF-8 when the bytes are valid UTF-8, else

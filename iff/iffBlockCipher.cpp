@@ -2,6 +2,7 @@
 
 #include "iffBlockKeyBase.h"
 #include "iffCrc.h"
+#include "iffLog.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -52,9 +53,9 @@ bool runCipher(bool p_bEncrypt, const QByteArray& p_arrInput, const QByteArray& 
     }
     cipherContext_t context(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
     const unsigned char iv[16] = {};
-    if (!context ||
-        EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr,
-                          reinterpret_cast<const unsigned char*>(p_arrKey.constData()), iv, p_bEncrypt ? 1 : 0) != 1) {
+    if (!context || EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr,
+                                      reinterpret_cast<const unsigned char*>(p_arrKey.constData()), iv,
+                                      p_bEncrypt ? 1 : 0) != 1) {
         return false;
     }
     const int start = p_arrOutput.size();
@@ -92,12 +93,12 @@ bool runCipher(bool p_bEncrypt, const QByteArray& p_arrInput, const QByteArray& 
 
 } // namespace
 
-bool appendEncryptedBlock(QByteArray& p_arrTarget, const QByteArray& p_arrPlaintext, const QByteArray& p_arrKey,
-                          quint32* p_pCrc32)
+bool appendEncryptedBlock(QByteArray& p_arrTarget, const QByteArray& p_arrPlaintext,
+                          const QByteArray& p_arrKey, quint32* p_pCrc32)
 {
     if (runCipher(true, p_arrPlaintext, p_arrKey, p_arrTarget, p_pCrc32))
         return true;
-    qWarning() << "qxIff_n::encryptBlock: encryption failed, key length" << p_arrKey.size();
+    qCWarning(lcIff) << "qxIff_n::encryptBlock: encryption failed, key length" << p_arrKey.size();
     return false;
 }
 

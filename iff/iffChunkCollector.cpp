@@ -1,5 +1,6 @@
 #include "iffChunkCollector.h"
 
+#include "iffLog.h"
 #include "iffParser.h"
 
 #include <QDebug>
@@ -42,7 +43,7 @@ bool iffChunkCollector_t::collect(const QByteArray& p_arrFile)
 void iffChunkCollector_t::debugDump() const
 {
     for (auto it = chunks.constBegin(); it != chunks.constEnd(); ++it) {
-        qDebug() << it.key() << "=>" << it.value().size() << "bytes";
+        qCDebug(lcIff) << it.key() << "=>" << it.value().size() << "bytes";
     }
 }
 

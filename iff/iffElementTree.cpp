@@ -1,5 +1,6 @@
 #include "iffElementTree.h"
 
+#include "iffLog.h"
 #include "iffParser.h"
 
 #include <QDebug>
@@ -23,7 +24,10 @@ struct treeBuilder_t : iffParserHandler_t
         fnErrorHandler = error;
     }
 
-    static treeBuilder_t* self(iffParserHandler_t* p_pHandler) { return static_cast<treeBuilder_t*>(p_pHandler); }
+    static treeBuilder_t* self(iffParserHandler_t* p_pHandler)
+    {
+        return static_cast<treeBuilder_t*>(p_pHandler);
+    }
 
     iffElement_t* add(iffElement_t p_element)
     {
@@ -32,7 +36,8 @@ struct treeBuilder_t : iffParserHandler_t
         return &siblings.last();
     }
 
-    static void form(iffParserHandler_t* p_pHandler, const QByteArray& p_arrType, const QByteArray& p_arrPayload)
+    static void form(iffParserHandler_t* p_pHandler, const QByteArray& p_arrType,
+                     const QByteArray& p_arrPayload)
     {
         treeBuilder_t* builder = self(p_pHandler);
         iffElement_t element;
@@ -49,7 +54,7 @@ struct treeBuilder_t : iffParserHandler_t
         } else {
             QByteArray start = p_arrPayload.left(32);
             start.replace('\0', '_');
-            qDebug() << "unhandled FORM" << p_arrType << start;
+            qCDebug(lcIff) << "unhandled FORM" << p_arrType << start;
         }
     }
 
@@ -60,7 +65,8 @@ struct treeBuilder_t : iffParserHandler_t
             builder->open.removeLast();
     }
 
-    static void chunk(iffParserHandler_t* p_pHandler, const QByteArray& p_arrId, const QByteArray& p_arrPayload)
+    static void chunk(iffParserHandler_t* p_pHandler, const QByteArray& p_arrId,
+                      const QByteArray& p_arrPayload)
     {
         treeBuilder_t* builder = self(p_pHandler);
         const chunkSummary_t summary = summarizeChunk(p_arrId, p_arrPayload, builder->style);

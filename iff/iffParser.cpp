@@ -1,6 +1,7 @@
 #include "iffParser.h"
 
 #include "iffBytes.h"
+#include "iffLog.h"
 
 #include <QDebug>
 #include <QIODevice>
@@ -34,7 +35,7 @@ private:
 
 void reportError(iffParserHandler_t* p_pHandler, int p_nCode, const QString& p_strMessage)
 {
-    qDebug().noquote() << "qxIff_n::parseIff:" << p_strMessage;
+    qCDebug(lcIff).noquote() << "qxIff_n::parseIff:" << p_strMessage;
     if (p_pHandler->fnErrorHandler) {
         p_pHandler->fnErrorHandler(p_pHandler, p_nCode, p_strMessage);
     }
@@ -90,7 +91,7 @@ QByteArray formContents(const QByteArray& p_arrFormPayload)
 bool parseIff(const QByteArray& p_arrBuffer, iffParserHandler_t* p_pHandler)
 {
     if (!p_pHandler) {
-        qDebug() << "qxIff_n::parseIff: No handler";
+        qCDebug(lcIff) << "qxIff_n::parseIff: No handler";
         return false;
     }
     const qint64 size = p_arrBuffer.size();
@@ -122,7 +123,7 @@ bool parseIff(const QByteArray& p_arrBuffer, iffParserHandler_t* p_pHandler)
 
         if (length < 0) {
             reportError(p_pHandler, 1, insufficientDataMessage(bytesLeft, elementHeaderLength + length));
-            qDebug() << "LENGTH COMPUTATION ERROR:" << length << "< 0. Giving Up!";
+            qCDebug(lcIff) << "LENGTH COMPUTATION ERROR:" << length << "< 0. Giving Up!";
             return false;
         }
         // Skips the pad byte after an odd payload; a buffer that ends without
@@ -136,7 +137,7 @@ bool testFileIsQxWebIff(QIODevice* p_pDevice, bool p_bVerbose)
 {
     const auto reject = [p_bVerbose](const char* p_pReason) {
         if (p_bVerbose) {
-            qDebug() << "qxIff_n::testFileIsQxWebIff:" << p_pReason;
+            qCDebug(lcIff) << "qxIff_n::testFileIsQxWebIff:" << p_pReason;
         }
         return false;
     };
@@ -160,7 +161,7 @@ bool testFileIsQxWebIff(QIODevice* p_pDevice, bool p_bVerbose)
     }
 
     if (p_bVerbose) {
-        qDebug().noquote() << "qxIff_n::testFileIsQxWebIff: HEADER IS" << header.toHex();
+        qCDebug(lcIff).noquote() << "qxIff_n::testFileIsQxWebIff: HEADER IS" << header.toHex();
     }
     if (header.left(4) != "FORM") {
         return reject("File is not a FORM");
@@ -176,8 +177,8 @@ bool testFileIsQxWebIff(QIODevice* p_pDevice, bool p_bVerbose)
     const qint64 totalLength = qint64(formLength) + 8;
     if (size < totalLength) {
         if (p_bVerbose) {
-            qDebug() << "qxIff_n::testFileIsQxWebIff: FILE length" << size << "shorter than total FORM length"
-                     << totalLength;
+            qCDebug(lcIff) << "qxIff_n::testFileIsQxWebIff: FILE length" << size
+                           << "shorter than total FORM length" << totalLength;
         }
         return false;
     }

@@ -1,6 +1,7 @@
 #include "HttpV0Processor.h"
 
 #include "mapperConstants.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -13,8 +14,7 @@ qint32 HttpV0Processor::checksum(const RootRequestMapper::textPairs_t& p_pairs)
     for (const auto& pair : p_pairs) {
         if (pair.first == QLatin1String("checksum"))
             continue;
-        for (const char byte : textCodec_n::to8Bit(pair.second))
-            sum += quint8(byte);
+        sum += textCodec_n::sum8Bit(pair.second);
     }
     return qint32(sum);
 }
@@ -28,7 +28,7 @@ void HttpV0Processor::process(int p_nRequestId, const RootRequestMapper::request
             telegramChecksum = pair.second;
     }
     const qint32 sum = checksum(p_request.decodedParameters);
-    qDebug().noquote() << "COMPUTED CHECKSUM IS" << sum << "TELEGRAM SAYS IT'S" << telegramChecksum;
+    qCDebug(lcMapper).noquote() << "COMPUTED CHECKSUM IS" << sum << "TELEGRAM SAYS IT'S" << telegramChecksum;
 
     // Compared as a number: leading zeros match, anything unreadable is 0.
     if (telegramChecksum.toInt() != sum) {

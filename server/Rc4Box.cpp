@@ -3,13 +3,9 @@
 
 #include <utility>
 
-Rc4Box::Rc4Box()
-{
-    init(QByteArray());
-}
-
 void Rc4Box::init(const QByteArray& p_arrKey)
 {
+    m_bKeyed = true;
     const QByteArray key = p_arrKey.isEmpty() ? QByteArray(1, '\0') : p_arrKey;
     for (int k = 0; k < 256; ++k)
         m_state[k] = std::uint8_t(k);
@@ -25,6 +21,8 @@ void Rc4Box::init(const QByteArray& p_arrKey)
 
 QByteArray Rc4Box::crypt(const QByteArray& p_arrData)
 {
+    if (!m_bKeyed)
+        init(QByteArray());
     QByteArray out(p_arrData.size(), Qt::Uninitialized);
     for (int n = 0; n < p_arrData.size(); ++n) {
         m_i = (m_i + 1) % 256;

@@ -12,8 +12,10 @@
 class Rc4Box
 {
 public:
-    // A fresh box behaves as if init() had been called with an empty key.
-    Rc4Box();
+    // A fresh box behaves as if init() had been called with an empty key;
+    // the key schedule is run only when the box is first used, so a box of a
+    // plain telegram costs nothing.
+    Rc4Box() = default;
 
     // Key schedule. An empty key acts as the one-byte key 0x00.
     void init(const QByteArray& p_arrKey);
@@ -37,4 +39,5 @@ private:
     std::array<std::uint8_t, 256> m_state;
     std::uint32_t m_i = 0;
     std::uint32_t m_j = 0;
+    bool m_bKeyed = false;
 };

@@ -10,11 +10,13 @@
 #include "mapperConstants.h"
 #include "requestLogFile.h"
 #include "serverContext.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaMethod>
 
 namespace {
 
@@ -44,6 +46,11 @@ RootRequestMapper::RootRequestMapper(serverContext_c& p_context, const QString& 
 
 RootRequestMapper::~RootRequestMapper() = default;
 
+bool RootRequestMapper::debugOutput() const
+{
+    return m_bDebugOutput && lcMapper().isDebugEnabled();
+}
+
 void RootRequestMapper::registerMetaTypes()
 {
     qRegisterMetaType<QVector<int>>("QVector< int >");
@@ -56,7 +63,8 @@ void RootRequestMapper::registerMetaTypes()
 void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response)
 {
     context_t context(p_request, p_response);
-    context.received = QDateTime::currentDateTime();
+    // UTC: turned into local time only where a person reads it.
+    context.received = QDateTime::currentDateTimeUtc();
     context.clock.start();
     context.peer = p_request.peerAddress();
 
@@ -96,65 +104,71 @@ void RootRequestMapper::checkAuthentication(context_t& p_context) const
     p_context.authorization = auth;
     p_context.credentials = QString::fromUtf8(QByteArray::fromBase64(auth.mid(6)));
 
-    qDebug() << "REQUIRE BASIC AUTHENTICATION";
+    qCDebug(lcMapper) << "REQUIRE BASIC AUTHENTICATION";
     p_context.authFailed = true;
     if (auth.isEmpty())
         return;
     const QString& credentials = p_context.credentials;
     const int colon = credentials.indexOf(QLatin1Char(':'));
     if (auth.left(6).toLower() != "basic " || colon < 1) {
-        qDebug().noquote() << "Authorize token not valid:" << auth;
+        qCDebug(lcMapper).noquote() << "Authorize token not valid:" << auth;
         return;
     }
 
-    qDebug().noquote() << "AUTH TOKEN:" << auth << "cleartext:" << credentials;
+    qCDebug(lcMapper).noquote() << "AUTH TOKEN:" << auth << "cleartext:" << credentials;
     const QString user = credentials.left(colon);
     const QString expectedUser = settings.baUser();
     p_context.authFailed = user != expectedUser;
     if (p_context.authFailed) {
-        qDebug().noquote() << QStringLiteral("Mismatch in Basic Auth username: received %1, expected: %2")
-                                  .arg(user, expectedUser);
+        qCDebug(lcMapper).noquote() << QStringLiteral(
+                                           "Mismatch in Basic Auth username: received %1, expected: %2")
+                                           .arg(user, expectedUser);
     }
     const QString password = credentials.mid(colon + 1);
     const QString expectedPassword = settings.baPassword();
     if (password != expectedPassword) {
         p_context.authFailed = true;
-        qDebug().noquote() << QStringLiteral("Mismatch in Basic Auth password: received %1, expected: %2")
-                                  .arg(password, expectedPassword);
+        qCDebug(lcMapper).noquote() << QStringLiteral(
+                                           "Mismatch in Basic Auth password: received %1, expected: %2")
+                                           .arg(password, expectedPassword);
     }
 }
 
 void RootRequestMapper::takeRequest(context_t& p_context) const
 {
     const HttpRequest& http = p_context.httpRequest;
-    const bool trace = m_bDebugOutput;
+    const bool trace = debugOutput();
     request_t& request = p_context.request;
 
     const auto& headerMap = http.headerMap();
     request.headers.reserve(size_t(headerMap.size()));
     for (auto it = headerMap.cbegin(); it != headerMap.cend(); ++it) {
         if (trace)
-            qDebug().noquote().nospace() << "    HEADER " << it.key() << "=>" << it.value();
+            qCDebug(lcMapper).noquote().nospace() << "    HEADER " << it.key() << "=>" << it.value();
         request.headers.emplace_back(it.key(), it.value());
     }
 
     p_context.id = m_context.nextRequestId();
-    p_context.requestInfo.insert(QStringLiteral("Request-ID"), p_context.id);
-    p_context.requestInfo.insert(QStringLiteral("Receiving-Time"), p_context.received);
     if (trace) {
         for (const auto& pair : http.parameterList())
-            qDebug().noquote().nospace() << "    PARAMETER " << pair.first << "=>" << pair.second;
+            qCDebug(lcMapper).noquote().nospace() << "    PARAMETER " << pair.first << "=>" << pair.second;
     }
-    p_context.requestInfo.insert(QStringLiteral("Host"), p_context.peer.toString());
 
     const QByteArray decodedPath = http.path();
     request.method = http.method();
-    request.path = textCodec_n::fromWire(decodedPath);
     request.parameters = http.parameterList();
+    const QString path = textCodec_n::fromWire(decodedPath);
+    int size = path.size();
+    for (const auto& pair : qAsConst(request.parameters))
+        size += pair.first.size() + pair.second.size() + 2;
+    request.path.reserve(size);
+    request.path += path;
     for (int i = 0; i < request.parameters.size(); ++i) {
         const auto& pair = request.parameters.at(i);
-        request.path +=
-            (i == 0 ? QLatin1Char('?') : QLatin1Char('&')) + pair.first + QLatin1Char('=') + pair.second;
+        request.path += i == 0 ? QLatin1Char('?') : QLatin1Char('&');
+        request.path += pair.first;
+        request.path += QLatin1Char('=');
+        request.path += pair.second;
     }
     request.body = http.body();
     if (http.localCertificate())
@@ -162,9 +176,9 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
     if (http.peerCertificate())
         request.peerCertificate = *http.peerCertificate();
     if (trace) {
-        qDebug().noquote() << "METHOD" << request.method;
-        qDebug().noquote() << "RootMapper:" << request.path;
-        qDebug().noquote() << "BODY" << request.body;
+        qCDebug(lcMapper).noquote() << "METHOD" << request.method;
+        qCDebug(lcMapper).noquote() << "RootMapper:" << request.path;
+        qCDebug(lcMapper).noquote() << "BODY" << request.body;
     }
 
     // An absolute target (scheme://host/path) is served by its path.
@@ -175,9 +189,8 @@ void RootRequestMapper::takeRequest(context_t& p_context) const
         if (pathStart > 0)
             p_context.path = decodedPath.mid(pathStart);
     }
-    p_context.requestInfo.insert(QStringLiteral("Request-Path"), p_context.path);
     if (trace)
-        qDebug().noquote() << "PATH" << p_context.path;
+        qCDebug(lcMapper).noquote() << "PATH" << p_context.path;
 }
 
 RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_context) const
@@ -200,14 +213,14 @@ RootRequestMapper::route_t RootRequestMapper::selectRoute(const context_t& p_con
     if (p.startsWith(kFirmwareArea) && !http.parameter("firmware").isEmpty())
         return {"firmware-reflect", &RootRequestMapper::answerFirmwareReflect};
     // An empty base path matches every path.
-    if (p.startsWith(textCodec_n::to8Bit(settings.level1BasePath())) && p_context.request.isLevel1())
+    if (textCodec_n::startsWith8Bit(p, settings.level1BasePath()) && p_context.request.isLevel1())
         return {"api-1", &RootRequestMapper::answerLevel1};
-    if (p.startsWith(textCodec_n::to8Bit(settings.level0BasePath())) &&
+    if (textCodec_n::startsWith8Bit(p, settings.level0BasePath()) &&
         p_context.request.hasParameter(QStringLiteral("table")))
         return {"api-0", &RootRequestMapper::answerLevel0};
     if (p.startsWith(generatorPrefix))
         return {"generator", &RootRequestMapper::answerGenerator};
-    if (p.startsWith(textCodec_n::to8Bit(settings.iffBasePath())))
+    if (textCodec_n::startsWith8Bit(p, settings.iffBasePath()))
         return {"iff-handler", &RootRequestMapper::answerIff};
     return {"no-handler", &RootRequestMapper::answerDefaultPage};
 }
@@ -216,14 +229,24 @@ void RootRequestMapper::finish(context_t& p_context)
 {
     const int status = p_context.httpResponse.statusCode();
     const qint64 ms = p_context.clock.elapsed();
-    QVariantMap& info = p_context.requestInfo;
+    emit requestProcessed(p_context.id, p_context.peer, p_context.received, int(ms), status,
+                          p_context.requestData);
+    // The same facts as a map, made only for a receiver.
+    static const QMetaMethod s_finished = QMetaMethod::fromSignal(&RootRequestMapper::requestFinished);
+    if (!isSignalConnected(s_finished))
+        return;
+    QVariantMap info;
+    info.insert(QStringLiteral("Request-ID"), p_context.id);
+    info.insert(QStringLiteral("Receiving-Time"), p_context.received);
+    info.insert(QStringLiteral("Host"), p_context.peer.toString());
+    info.insert(QStringLiteral("Request-Path"), p_context.path);
+    if (!p_context.serverFilePath.isEmpty())
+        info.insert(QStringLiteral("Filepath on Server"), p_context.serverFilePath);
     info.insert(QStringLiteral("Response-Status"), status);
     info.insert(QStringLiteral("Processing-Time"), ms);
     if (p_context.requestData.isValid())
         info.insert(QStringLiteral("Request-Data"), p_context.requestData);
     info.insert(QStringLiteral("Request as String"), p_context.request.path);
-    emit requestProcessed(p_context.id, p_context.peer, p_context.received, int(ms), status,
-                          p_context.requestData);
     emit requestFinished(info);
 }
 

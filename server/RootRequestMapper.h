@@ -126,9 +126,11 @@ public:
     // Whether the port runs TLS; informational, set at start-up.
     void setSecure(bool p_bSecure) { m_bSecure = p_bSecure; }
     bool isSecure() const { return m_bSecure; }
-    // Detailed request traces on the debug output.
+    // Detailed request traces on the debug output: written when the flag is
+    // set (start-up sets it) and the category "qx.mapper" lets debug lines
+    // through, so they follow --verbose and QT_LOGGING_RULES.
     void setDebugOutput(bool p_bDebugOutput) { m_bDebugOutput = p_bDebugOutput; }
-    bool debugOutput() const { return m_bDebugOutput; }
+    bool debugOutput() const;
 
     // Registers every type that the mapper's signals carry across threads,
     // under the names that queued connections use: "QVector< int >",
@@ -139,7 +141,7 @@ public:
     static void registerMetaTypes();
 
 signals:
-    // At the end of every request.
+    // At the end of every request; p_received in UTC.
     void requestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs, int p_nStatus,
                           QVariant p_data);
     // Right after requestProcessed, the same facts as a map ("Request-ID",
@@ -179,7 +181,8 @@ private:
         QByteArray path;
         request_t request;
         response_t response;
-        QVariantMap requestInfo;
+        // Where an upload was stored ("Filepath on Server").
+        QString serverFilePath;
         // The branch's log lines (a text list, or a text); invalid if none.
         QVariant requestData;
         bool authFailed = false;
@@ -202,7 +205,7 @@ private:
     void checkAuthentication(context_t& p_context) const;
     void takeRequest(context_t& p_context) const;
     route_t selectRoute(const context_t& p_context) const;
-    // Emits requestProcessed, then requestFinished.
+    // Emits requestProcessed, then requestFinished (when connected).
     void finish(context_t& p_context);
     void answerJson(context_t& p_context);
     void answerAuthenticationFailed(context_t& p_context);

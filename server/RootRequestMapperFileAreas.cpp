@@ -7,6 +7,7 @@
 #include "firmwareArchive.h"
 #include "mapperConstants.h"
 #include "serverContext.h"
+#include "serverLog.h"
 
 #include <QDebug>
 #include <QDir>
@@ -81,9 +82,9 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
 
     QString source;
     if (!p_context.request.hasParameter(QString::fromLatin1(kFilenameField), &source))
-        qDebug() << "UPLOAD filename is missing in form request";
-    else if (m_bDebugOutput)
-        qDebug().noquote() << "SOURCE" << source;
+        qCDebug(lcMapper) << "UPLOAD filename is missing in form request";
+    else if (debugOutput())
+        qCDebug(lcMapper).noquote() << "SOURCE" << source;
 
     if (http.parameter("action") != "upload") {
         response.setHeader("Content-Type", kHtmlType);
@@ -99,22 +100,22 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
 
     QTemporaryFile* uploaded = http.uploadedFile(kFilenameField);
     if (!uploaded) {
-        if (m_bDebugOutput)
-            qDebug() << "NO UPLOAD FILE";
+        if (debugOutput())
+            qCDebug(lcMapper) << "NO UPLOAD FILE";
         response.setHeader("Content-Type", kHtmlType);
         response.setStatus(404, "Not Supported");
         writePieces(response, {"<html><body>", "Please upload file as 'filename'", "</body></html>"});
         finish(p_context);
         return;
     }
-    if (m_bDebugOutput)
-        qDebug().noquote() << "UPLOADED FILE" << uploaded->fileName();
+    if (debugOutput())
+        qCDebug(lcMapper).noquote() << "UPLOADED FILE" << uploaded->fileName();
 
     const int number = m_context.nextUploadNumber();
     const QString destination = QDir(m_context.settings().upDir()).filePath(QString::number(number));
-    if (m_bDebugOutput)
-        qDebug().noquote() << "SAVING TO FILE" << destination;
-    p_context.requestInfo.insert(QStringLiteral("Filepath on Server"), destination);
+    if (debugOutput())
+        qCDebug(lcMapper).noquote() << "SAVING TO FILE" << destination;
+    p_context.serverFilePath = destination;
 
     QFile file(destination);
     bool stored = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
@@ -122,8 +123,9 @@ void RootRequestMapper::receiveUpload(context_t& p_context, int p_nCreateFailedS
     // like one that could not be created: the device must not take it for
     // delivered.
     if (stored && !copyInPieces(*uploaded, file)) {
-        qWarning().noquote() << "Failed to store upload" << destination << "-"
-                             << (file.error() != QFileDevice::NoError ? file : *uploaded).errorString();
+        qCWarning(lcMapper).noquote()
+            << "Failed to store upload" << destination << "-"
+            << (file.error() != QFileDevice::NoError ? file : *uploaded).errorString();
         file.remove();
         stored = false;
     }
@@ -179,7 +181,7 @@ void RootRequestMapper::answerFirmwareReflect(context_t& p_context)
     int code = 0;
     const QByteArrayList matches = listArchiveEntries(archive, key, code);
     if (code != 0)
-        qDebug().noquote() << "FIRMWARE ARCHIVE" << archive << "ERR CODE" << code;
+        qCDebug(lcMapper).noquote() << "FIRMWARE ARCHIVE" << archive << "ERR CODE" << code;
     if (matches.isEmpty()) {
         response.setStatus(404, "Not found");
         response.write("No Firmware file matching " + key, true);
@@ -194,7 +196,7 @@ void RootRequestMapper::answerFirmwareReflect(context_t& p_context)
     response.write(list, true);
     if (matches.size() == 1) {
         const QByteArray data = readArchiveEntry(archive, matches.first(), code);
-        qDebug() << "ERR CODE" << code << "FILE LENGTH" << data.size();
+        qCDebug(lcMapper) << "ERR CODE" << code << "FILE LENGTH" << data.size();
     }
     finish(p_context);
 }
@@ -205,7 +207,7 @@ void RootRequestMapper::answerGenerator(context_t& p_context)
     p_context.requestData = QStringList{p_context.request.requestLine()};
     // Not a number (or out of range) counts as 0.
     const int count = p_context.path.mid(kGeneratorPrefixSize).toInt();
-    qDebug() << "GenData" << count;
+    qCDebug(lcMapper) << "GenData" << count;
 
     // Up to one piece goes out with its length, more as a stream of pieces.
     int remaining = std::max(count, 0);

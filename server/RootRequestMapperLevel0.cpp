@@ -3,6 +3,7 @@
 #include "HttpResponse.h"
 #include "HttpV0Processor.h"
 #include "RootRequestMapper.h"
+#include "serverLog.h"
 #include "telegramExchange.h"
 #include "textCodec.h"
 
@@ -13,7 +14,7 @@ void RootRequestMapper::answerLevel0(context_t& p_context)
     telegramExchange_c exchange(telegramExchange_c::level0());
     if (!openTelegram(p_context, exchange))
         return;
-    if (m_bDebugOutput)
+    if (debugOutput())
         traceLevel0Checksum(p_context);
 
     request_t& request = p_context.request;
@@ -35,17 +36,17 @@ void RootRequestMapper::traceLevel0Checksum(const context_t& p_context) const
     // processor's check, the one that counts, sums them.
     quint32 sum = 0;
     for (const auto& pair : p_context.request.decodedParameters) {
-        qDebug().noquote() << "L0 CHECKSUM 4 PARAMETER:" << pair.first;
+        qCDebug(lcMapper).noquote() << "L0 CHECKSUM 4 PARAMETER:" << pair.first;
         if (pair.first == QLatin1String("checksum") || pair.first == QLatin1String("qxcb") ||
             pair.first == QLatin1String("qxce")) {
-            qDebug() << "... ignored";
+            qCDebug(lcMapper) << "... ignored";
             continue;
         }
         const QByteArray bytes = textCodec_n::to8Bit(pair.second);
-        qDebug().noquote() << "... DATA" << bytes.toHex(' ');
+        qCDebug(lcMapper).noquote() << "... DATA" << bytes.toHex(' ');
         for (const char byte : bytes)
             sum += quint8(byte);
     }
-    qDebug().noquote() << "CHECKSUM COMPUTED:" << sum << "TELEGRAM"
-                       << p_context.request.value(QStringLiteral("checksum"));
+    qCDebug(lcMapper).noquote() << "CHECKSUM COMPUTED:" << sum << "TELEGRAM"
+                                << p_context.request.value(QStringLiteral("checksum"));
 }

@@ -1,6 +1,7 @@
 // The value types of one request and its answer.
 
 #include "RootRequestMapper.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -59,17 +60,25 @@ QString RootRequestMapper::request_t::requestLine() const
 
 QStringList RootRequestMapper::request_t::decodedLines() const
 {
-    QStringList lines{path};
-    for (const auto& pair : decodedParameters)
-        lines.append(pair.first + QLatin1Char(':') + pair.second);
+    QStringList lines;
+    lines.reserve(decodedParameters.size() + 1);
+    lines.append(path);
+    for (const auto& pair : decodedParameters) {
+        QString line;
+        line.reserve(pair.first.size() + pair.second.size() + 1);
+        line += pair.first;
+        line += QLatin1Char(':');
+        line += pair.second;
+        lines.append(line);
+    }
     return lines;
 }
 
 void RootRequestMapper::request_t::debugDump() const
 {
-    qDebug().noquote() << "HTTP REQUEST" << path;
+    qCDebug(lcMapper).noquote() << "HTTP REQUEST" << path;
     for (const auto& pair : parameters)
-        qDebug().noquote().nospace() << "    " << pair.first << "=>" << pair.second;
+        qCDebug(lcMapper).noquote().nospace() << "    " << pair.first << "=>" << pair.second;
 }
 
 QByteArray RootRequestMapper::response_t::parameter(const QString& p_strName) const
@@ -106,7 +115,7 @@ void RootRequestMapper::response_t::setField(const QString& p_strName, const QSt
 
 void RootRequestMapper::response_t::debugDump() const
 {
-    qDebug().noquote() << "HTTP RESPONSE" << status << statusText;
+    qCDebug(lcMapper).noquote() << "HTTP RESPONSE" << status << statusText;
     for (const auto& item : parameters)
-        qDebug().noquote().nospace() << "    " << item.first << "=>" << item.second;
+        qCDebug(lcMapper).noquote().nospace() << "    " << item.first << "=>" << item.second;
 }

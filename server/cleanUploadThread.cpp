@@ -41,7 +41,7 @@ void cleanUploadThread_c::run()
             return;
         const QString path = dir.filePath(name);
         const QDateTime born = QFileInfo(path).birthTime();
-        const qint64 age = born.isValid() ? born.secsTo(QDateTime::currentDateTime()) : 0;
+        const qint64 age = born.isValid() ? born.secsTo(QDateTime::currentDateTimeUtc()) : 0;
         if (age > m_nMaxAgeSeconds)
             QFile::remove(path); // fails for directories, which is intended
         msleep(entryPauseMs);

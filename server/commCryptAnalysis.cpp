@@ -1,6 +1,7 @@
 #include "commCryptAnalysis.h"
 
 #include "Rc4Box.h"
+#include "cipherLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -25,7 +26,7 @@ QString throughBox(Rc4Box& p_box, const QString& p_strValue, cipherDirection_t p
 
 QString reportLine(const char* p_pMarker, const QString& p_strName, const QString& p_strValue)
 {
-    qDebug() << p_pMarker << p_strName << "=>" << p_strValue;
+    qCDebug(lcCipher) << p_pMarker << p_strName << "=>" << p_strValue;
     return QStringLiteral("    ") + QLatin1String(p_pMarker) + QLatin1Char(' ') + p_strName +
            QStringLiteral(" => ") + p_strValue + QLatin1Char('\n');
 }
@@ -50,9 +51,9 @@ QString analyseTelegram(Rc4Box& p_box, const QString& p_strText, const QString& 
     for (const QString& part : parts) {
         const QStringList pair = part.split(QLatin1Char('='));
         if (pair.size() != 2) {
-            qDebug() << "** Incorrect pair" << part << "in request" << p_strText;
-            report += QStringLiteral("** Incorrect pair ") + part + QStringLiteral(" in request ") + p_strText +
-                      QLatin1Char('\n');
+            qCDebug(lcCipher) << "** Incorrect pair" << part << "in request" << p_strText;
+            report += QStringLiteral("** Incorrect pair ") + part + QStringLiteral(" in request ") +
+                      p_strText + QLatin1Char('\n');
             // The rebuilt text keeps a malformed part as it stands.
             if (p_pRebuilt)
                 *p_pRebuilt += part + QLatin1Char('&');
@@ -103,7 +104,7 @@ QString analyseSystemLog(QIODevice* p_pLog, const QString& p_strKey)
         const QString& line = lines.at(index);
         if (!line.contains(QLatin1String("HTTP CRYPT!")))
             continue;
-        qDebug() << line;
+        qCDebug(lcCipher) << line;
         output += line + QLatin1Char('\n');
         int start = line.indexOf(QLatin1String("qxcb"));
         if (start < 0)
@@ -118,7 +119,7 @@ QString analyseSystemLog(QIODevice* p_pLog, const QString& p_strKey)
         const int end = request.indexOf(QLatin1String("qxce"));
         if (end >= 0)
             request.truncate(end + cipherEndPairLength);
-        qDebug() << "LINE" << lineNumber << request;
+        qCDebug(lcCipher) << "LINE" << lineNumber << request;
         output += QStringLiteral("Zeile %1: ").arg(lineNumber) + request + QLatin1Char('\n');
         output += analyseTelegram(box, request, p_strKey, cipherDirection_t::decipher);
     }

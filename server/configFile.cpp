@@ -1,5 +1,7 @@
 #include "configFile.h"
 
+#include "serverLog.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QSaveFile>
@@ -105,7 +107,7 @@ void parseLine(const QByteArray& p_arrLine, values_t& p_values)
         p_values.cmdTable.append(QString::fromUtf8(row).split(QLatin1Char('\t')));
         return;
     }
-    qDebug() << "Unhandled config line" << QString::fromUtf8(line);
+    qCDebug(lcServer) << "Unhandled config line" << QString::fromUtf8(line);
 }
 
 QByteArray configurationText(const values_t& p_values)
@@ -125,7 +127,7 @@ bool readConfiguration(const QString& p_strFileName, appSettings_c& p_settings)
     QFile file(p_strFileName);
     const bool opened = file.open(QIODevice::ReadOnly);
     if (!opened)
-        qDebug() << "Failed to open config file" << p_strFileName;
+        qCDebug(lcServer) << "Failed to open config file" << p_strFileName;
     const QByteArray content = opened ? file.readAll() : QByteArray();
 
     // One update, so readers in other threads never see a half-read file.
@@ -148,7 +150,7 @@ bool writeConfiguration(const QString& p_strFileName, appSettings_c& p_settings)
     // interrupted write never leaves a truncated configuration behind.
     QSaveFile file(p_strFileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        qDebug() << "Failed to create config file" << p_strFileName;
+        qCDebug(lcServer) << "Failed to create config file" << p_strFileName;
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "datasetWriter.h"
 
+#include "serverLog.h"
+
 #include <QDebug>
 
 datasetWriter_c::datasetWriter_c(int p_nFormatId, QObject* p_pParent)
@@ -22,29 +24,32 @@ QString datasetWriter_c::fileName() const
     return m_file.fileName();
 }
 
-void datasetWriter_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter)
+void datasetWriter_c::slotReceivedDataset(int p_nId, const vecParameter_t& p_parameter)
 {
     if (!m_bEnabled)
         return;
 
-    QByteArray line;
     const int format = m_nFormatId;
-    switch (format) {
-    case 0:
-        for (const auto& pair : p_parameter)
-            line += pair.second + '\t';
-        break;
-    case 1:
-        for (const auto& pair : p_parameter)
-            line += pair.first + '=' + pair.second + '\t';
-        break;
-    default:
-        qDebug() << "Output format ID" << format << "not implemented";
+    if (format != 0 && format != 1) {
+        qCDebug(lcServer) << "Output format ID" << format << "not implemented";
         return;
+    }
+    int size = 0;
+    for (const auto& pair : p_parameter)
+        size += pair.first.size() + pair.second.size() + 2;
+    QByteArray line;
+    line.reserve(size + 1);
+    for (const auto& pair : p_parameter) {
+        if (format == 1) {
+            line += pair.first;
+            line += '=';
+        }
+        line += pair.second;
+        line += '\t';
     }
 
     if (line.isEmpty()) {
-        qDebug() << "Not saving dataset..." << p_nId;
+        qCDebug(lcServer) << "Not saving dataset..." << p_nId;
         return;
     }
     line.chop(1);

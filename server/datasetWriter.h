@@ -37,7 +37,7 @@ public:
     bool isEnabled() const { return m_bEnabled; }
 
 public slots:
-    void slotReceivedDataset(int p_nId, vecParameter_t p_parameter);
+    void slotReceivedDataset(int p_nId, const vecParameter_t& p_parameter);
 
 private:
     std::atomic<bool> m_bEnabled{false};

@@ -20,7 +20,8 @@ QString hostText(const QHostAddress& p_host);
 QString datedFileName(const QString& p_strPattern, const QDate& p_date);
 
 // Appends "yyyy.MM.dd hh:mm:ss.zzz;host;request\n" to the file that
-// p_strPattern names for the receive date; p_arrRequest is UTF-8 text.
+// p_strPattern names for the receive date (both in local time, whatever the
+// time spec of p_received); p_arrRequest is UTF-8 text.
 // Thread-safe: writers of every thread append whole lines under one lock.
 // False when the file cannot be opened or not all bytes were written.
 bool appendLine(const QString& p_strPattern, const QDateTime& p_received, const QString& p_strHost,

@@ -4,6 +4,7 @@
 #include "HttpSettings.h"
 #include "HttpTlsFiles.h"
 #include "RootRequestMapper.h"
+#include "serverLog.h"
 
 #include <QDebug>
 #include <QFile>
@@ -23,7 +24,7 @@ serverListener_c::serverListener_c(const QString& p_strSettingsFileName, serverC
 {
     const HttpTlsFiles files(*m_pSettings);
     if (files.certificateState() != HttpTlsFiles::fileState_t::absent)
-        qDebug().noquote() << files.certificate().toText();
+        qCDebug(lcServer).noquote() << files.certificate().toText();
     m_bSecure = files.isSecure();
     m_strProblems = files.problems();
 

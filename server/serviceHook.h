@@ -34,8 +34,9 @@ public slots:
 
 signals:
     // Only when the device presented a certificate.
-    void apply_ssl_client_certificates_async(int p_nReqId, QSslCertificate p_clientCert);
-    void apply_header_fields_async(int p_nReqId, vecParameter_t p_headers);
+    // Arguments by reference: an emission nobody receives copies nothing.
+    void apply_ssl_client_certificates_async(int p_nReqId, const QSslCertificate& p_clientCert);
+    void apply_header_fields_async(int p_nReqId, const vecParameter_t& p_headers);
     void web_job_processed_async(int p_nReqId);
 
 private:

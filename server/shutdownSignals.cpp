@@ -1,5 +1,7 @@
 #include "shutdownSignals.h"
 
+#include "serverLog.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -26,7 +28,7 @@ extern "C" void onShutdownSignal(int p_nSignal)
 shutdownSignals_c::shutdownSignals_c(QObject* p_pParent) : QObject(p_pParent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_sockets) != 0) {
-        qWarning("shutdownSignals_c: no socket pair, SIGINT and SIGTERM end the process at once");
+        qCWarning(lcServer, "shutdownSignals_c: no socket pair, SIGINT and SIGTERM end the process at once");
         return;
     }
     struct sigaction action = {};
@@ -61,7 +63,7 @@ void shutdownSignals_c::slotReadSignal()
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
     m_nSignal = number;
-    qDebug("shutdownSignals_c: signal %d received, ending the event loop", m_nSignal);
+    qCDebug(lcServer, "shutdownSignals_c: signal %d received, ending the event loop", m_nSignal);
     emit signalReceived(m_nSignal);
     QCoreApplication::quit();
 }

@@ -1,6 +1,7 @@
 #include "telegramExchange.h"
 
 #include "HttpResponse.h"
+#include "serverLog.h"
 #include "textCodec.h"
 
 #include <QDebug>
@@ -43,7 +44,7 @@ telegramExchange_c::Telegram telegramExchange_c::open(RootRequestMapper::request
             plain.truncate(zero);
         const QString value = QString::fromLatin1(plain);
         if (p_bTrace)
-            qDebug().noquote() << "DECODED" << pair.first << "AS" << value << "FROM" << pair.second;
+            qCDebug(lcMapper).noquote() << "DECODED" << pair.first << "AS" << value << "FROM" << pair.second;
         p_request.setValue(pair.first, value);
     }
     m_strCipherEnd = p_request.value(m_dialect.cipherEnd);
@@ -58,15 +59,32 @@ QByteArray telegramExchange_c::encipher(const QByteArray& p_arrValue)
 
 void telegramExchange_c::appendItem(const QByteArray& p_arrName, const QByteArray& p_arrValue)
 {
-    m_arrReadable += p_arrName + '=' + p_arrValue + '&';
-    m_arrTransmitted += p_arrName + '=' + (m_bEnciphered ? encipher(p_arrValue) : p_arrValue) + '&';
+    if (!m_bEnciphered) {
+        appendClearItem(p_arrName, p_arrValue);
+        return;
+    }
+    appendPair(&m_arrReadable, p_arrName, p_arrValue);
+    appendPair(&m_arrTransmitted, p_arrName, encipher(p_arrValue));
 }
 
 void telegramExchange_c::appendClearItem(const QByteArray& p_arrName, const QByteArray& p_arrValue)
 {
-    const QByteArray item = p_arrName + '=' + p_arrValue + '&';
-    m_arrReadable += item;
-    m_arrTransmitted += item;
+    // A plain telegram's readable body is the transmitted one: it is built
+    // only for an enciphered telegram.
+    if (m_bEnciphered)
+        appendPair(&m_arrReadable, p_arrName, p_arrValue);
+    appendPair(&m_arrTransmitted, p_arrName, p_arrValue);
+}
+
+void telegramExchange_c::appendPair(QByteArray* p_pBody, const QByteArray& p_arrName,
+                                    const QByteArray& p_arrValue)
+{
+    if (p_pBody->isEmpty())
+        p_pBody->reserve(256);
+    *p_pBody += p_arrName;
+    *p_pBody += '=';
+    *p_pBody += p_arrValue;
+    *p_pBody += '&';
 }
 
 void telegramExchange_c::beginCipher()
@@ -97,6 +115,11 @@ void telegramExchange_c::endCipher()
 QByteArray telegramExchange_c::transmittedBody() const
 {
     return m_arrTransmitted.left(m_arrTransmitted.size() - 1);
+}
+
+QByteArray telegramExchange_c::readableBody() const
+{
+    return m_bEnciphered ? m_arrReadable : m_arrTransmitted;
 }
 
 vecParameter_t telegramExchange_c::receivedRecord(const RootRequestMapper::request_t& p_request)

@@ -65,7 +65,7 @@ public:
     // The bodies built so far: the transmitted one without its trailing "&"
     // (and without the line end), the readable one with it.
     QByteArray transmittedBody() const;
-    QByteArray readableBody() const { return m_arrReadable; }
+    QByteArray readableBody() const;
 
     // The record as received: the request parameters in Latin-1.
     static vecParameter_t receivedRecord(const RootRequestMapper::request_t& p_request);
@@ -74,6 +74,8 @@ public:
 
 private:
     QByteArray encipher(const QByteArray& p_arrValue);
+    // Appends name=value&.
+    static void appendPair(QByteArray* p_pBody, const QByteArray& p_arrName, const QByteArray& p_arrValue);
 
     const dialect_t& m_dialect;
     Rc4Box m_box;

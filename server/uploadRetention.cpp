@@ -1,5 +1,7 @@
 #include "uploadRetention.h"
 
+#include "serverLog.h"
+
 #include <QDebug>
 
 uploadRetention_c::uploadRetention_c(appSettings_c& p_settings, QObject* p_pParent)
@@ -21,7 +23,7 @@ void uploadRetention_c::slotCheckUploadRetentionTime()
     if (values.activateUploadRetention == 0)
         return;
     if (m_thread.isRunning()) {
-        qDebug() << "Cleanup-Thread is still running. Skipping cleanup";
+        qCDebug(lcServer) << "Cleanup-Thread is still running. Skipping cleanup";
         return;
     }
     m_thread.configure(values.upDir, values.uploadRetentionPeriod);

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "sessionLog.h"
+
 #include <QDebug>
 #include <QFile>
 
@@ -70,6 +72,6 @@ QByteArray session_t::readUpload(const QString& p_strFileName)
     QFile file(p_strFileName);
     if (file.open(QIODevice::ReadOnly))
         return file.readAll();
-    qDebug().noquote() << "Cannot read the uploaded file" << p_strFileName << file.errorString();
+    qCWarning(lcSessions).noquote() << "Cannot read the uploaded file" << p_strFileName << file.errorString();
     return QByteArray();
 }

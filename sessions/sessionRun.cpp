@@ -1,6 +1,7 @@
 #include "sessionRun.h"
 
 #include "listenerSet.h"
+#include "sessionLog.h"
 #include "sessionTypes.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ void sessionRun_c::selectReceiver(int p_nId)
         m_listeners.setReceiver(&m_manager, &m_manager);
         break;
     default:
-        qDebug() << "Unknown receiver ID" << p_nId;
+        qCDebug(lcSessions) << "Unknown receiver ID" << p_nId;
         return;
     }
     m_eReceiver = receiver_t(p_nId);

@@ -1,4 +1,5 @@
 #include "tableCommandTestSession.h"
+#include "sessionLog.h"
 
 #include "iffParser.h"
 
@@ -61,7 +62,7 @@ QString cause(int p_nKey)
 
 void debugLine(const char* p_szText)
 {
-    qDebug().noquote() << QString::fromUtf8(p_szText);
+    qCDebug(lcSessions).noquote() << QString::fromUtf8(p_szText);
 }
 
 // Keeps the payload of the last DATA chunk at any depth and counts the
@@ -83,7 +84,7 @@ struct lastDataChunk_t : qxIff_n::iffParserHandler_t
                 static_cast<lastDataChunk_t*>(p_pHandler)->data = p_arrPayload;
         };
         fnErrorHandler = [](iffParserHandler_t* p_pHandler, int, const QString& p_strMessage) {
-            qDebug().noquote() << "IFF:" << p_strMessage;
+            qCDebug(lcSessions).noquote() << "IFF:" << p_strMessage;
             ++static_cast<lastDataChunk_t*>(p_pHandler)->errors;
         };
     }
@@ -128,7 +129,7 @@ void qxTableCommandTestSession_t::processRequest(const QHostAddress&, int, reque
         // not: counted under 500 all the same. The session goes back to the
         // list load (step 1) for the next request, so that the device keeps
         // being tested rather than stuck.
-        qDebug().noquote() << "ERROR: the current state has a wrong value     " << m_nState;
+        qCDebug(lcSessions).noquote() << "ERROR: the current state has a wrong value     " << m_nState;
         count(500);
         m_nState = 1;
         return;
@@ -395,7 +396,7 @@ stepResult_t qxTableCommandTestSession_t::checkWrongCount(const request_t&, resp
 stepResult_t qxTableCommandTestSession_t::endCycle(const request_t&, response_t&)
 {
     if (m_counts.size() != m_nErrorKindsAtCycleStart) {
-        qDebug().noquote() << "in diesem Durchlauf gabe es " << m_counts.size() << "Fehler";
+        qCDebug(lcSessions).noquote() << "in diesem Durchlauf gabe es " << m_counts.size() << "Fehler";
         return goTo(1);
     }
     count(0);

@@ -1,6 +1,7 @@
 #include "testSession.h"
 
 #include "serverContext.h"
+#include "sessionLog.h"
 
 #include <QDebug>
 #include <QFile>
@@ -60,7 +61,7 @@ QString testSession_t::variable(const QString& p_strName) const
 
 void testSession_t::countError(int p_nKey, const QString& p_strText)
 {
-    qDebug().noquote() << p_strText;
+    qCDebug(lcSessions).noquote() << p_strText;
     ++m_counts[p_nKey];
     addLogMessage(QStringLiteral("Error %1: %2").arg(p_nKey).arg(p_strText));
 }
@@ -93,7 +94,7 @@ void testSession_t::processRequest(const QHostAddress&, int, RootRequestMapper::
         const QDateTime current = now();
         if (m_timer.isValid() && m_timer.msecsTo(current) > 500) {
             m_timer = QDateTime();
-            qDebug() << "Device should be empty now...";
+            qCDebug(lcSessions) << "Device should be empty now...";
             p_response.addParameter(QStringLiteral("qx_time"),
                                     current.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")));
             m_nState = deviceType;
@@ -111,7 +112,7 @@ void testSession_t::processRequest(const QHostAddress&, int, RootRequestMapper::
             break;
         }
         const QString file = QStringLiteral("http-test-phase1-") + type + QStringLiteral(".iff");
-        qDebug().noquote() << "system type" << type << "=>" << file;
+        qCDebug(lcSessions).noquote() << "system type" << type << "=>" << file;
         p_response.addParameter(QStringLiteral("qx_load_file"), QStringLiteral("/download-area/") + file);
         m_nState = waitAlive;
         break;
@@ -123,7 +124,7 @@ void testSession_t::processRequest(const QHostAddress&, int, RootRequestMapper::
     case listData:
         if (field("qx_table") == QLatin1String("sysmsg") && field("qx_col_detail2") == kListName &&
             field("qx_col_reason") == QLatin1String("0")) {
-            qDebug().noquote() << "Listendaten übernommen!";
+            qCDebug(lcSessions).noquote() << "Listendaten übernommen!";
             addLogMessage(QStringLiteral("Listendaten übernommen!"));
             m_nState = readSystemLog;
         } else {
@@ -145,7 +146,7 @@ void testSession_t::processRequest(const QHostAddress&, int, RootRequestMapper::
         if (systemMessage && detail == QLatin1String("syslog.iff") && reason == QLatin1String("1007"))
             break;
         if (systemMessage && detail == QLatin1String("syslog.iff") && reason == QLatin1String("1016")) {
-            qDebug() << "Syslog received...";
+            qCDebug(lcSessions) << "Syslog received...";
             const int length = QRandomGenerator::global()->bounded(1, 7);
             const QString text = QString::number(length).rightJustified(length, QLatin1Char('0'));
             p_response.addParameter(QStringLiteral("qx_var"), QStringLiteral("setup.GlobVarStr1,") + text);
@@ -205,7 +206,7 @@ void testSession_t::checkListRecord(const RootRequestMapper::request_t& p_reques
     }
     for (const QStringList& row : qAsConst(rows)) {
         if (row.size() <= 3) {
-            qDebug() << "Listenzeile hat zu wenige Spalten:" << row;
+            qCDebug(lcSessions) << "Listenzeile hat zu wenige Spalten:" << row;
             continue;
         }
         if (row.at(3) != key)
@@ -218,12 +219,13 @@ void testSession_t::checkListRecord(const RootRequestMapper::request_t& p_reques
         m_strExpectedValue = value;
         return;
     }
-    qDebug() << "Rows:" << rows;
+    qCDebug(lcSessions) << "Rows:" << rows;
     countError(3, QStringLiteral("Lookup of %1 failed in %2").arg(key, file.fileName()));
 }
 
 void testSession_t::processFileUpload(const QHostAddress& p_peer, int p_nRequestId,
                                       const QString& p_strSourceFn, const QString& p_strDestFn)
 {
-    qDebug() << "testSession_t::processFileUpload" << p_nRequestId << p_peer << p_strSourceFn << p_strDestFn;
+    qCDebug(lcSessions) << "testSession_t::processFileUpload" << p_nRequestId << p_peer << p_strSourceFn
+                        << p_strDestFn;
 }

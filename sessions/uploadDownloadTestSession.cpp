@@ -1,4 +1,5 @@
 #include "uploadDownloadTestSession.h"
+#include "sessionLog.h"
 
 #include "iffBuilder.h"
 #include "iffChunkCollector.h"
@@ -72,7 +73,7 @@ QByteArray testHttpUploadDownloadSession_t::nextList()
     check.setData(file);
     // Reported, and sent all the same: the device's answer tells the rest.
     if (!qxIff_n::testFileIsQxWebIff(&check, true))
-        qDebug() << "Invalid IFF DATA: IS_IFF?" << false << file;
+        qCDebug(lcSessions) << "Invalid IFF DATA: IS_IFF?" << false << file;
     return file;
 }
 

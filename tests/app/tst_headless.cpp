@@ -146,6 +146,57 @@ private slots:
         ++m_nRequests;
     }
 
+    // Debug traces go to standard error only when asked for, by --verbose or
+    // by the toolkit's logging rules (which win over it).
+    void traces_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("rules");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("absent");
+        const QStringList engine{"qx.http: HttpConnectionHandler ("},
+            mapper{"qx.mapper: SENDING BODY HTTP 0 "};
+        QTest::newRow("default: none") << QStringList() << QString() << QStringList() << engine + mapper;
+        QTest::newRow("--verbose: all")
+            << QStringList{"--verbose"} << QString() << engine + mapper << QStringList();
+        QTest::newRow("rules: the mapper only")
+            << QStringList() << "qx.mapper.debug=true" << mapper << engine;
+        QTest::newRow("rules over --verbose")
+            << QStringList{"--verbose"} << "qx.http.debug=false" << mapper << engine;
+    }
+    void traces()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, rules);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, absent);
+        const QString dir = m_dir.filePath("traces");
+        QVERIFY(QDir().mkpath(dir));
+        writeFile(dir + "/qxwebserver.cfg", "http-level-0-base-path: L3F4L2RhdGE=\nresponse-ack-method: 0\n");
+        writeFile(dir + "/settings-0.ini", "host=127.0.0.1\nport=0\n");
+        QProcess server;
+        QProcessEnvironment environment = m_server.processEnvironment();
+        environment.remove("QT_LOGGING_RULES");
+        if (!rules.isEmpty())
+            environment.insert("QT_LOGGING_RULES", rules);
+        server.setProcessEnvironment(environment);
+        server.start(QX_WEBSERVER_BINARY, QStringList{"--headless", "-w", dir} + arguments);
+        QVERIFY(server.waitForReadyRead(10000) && server.canReadLine());
+        const QRegularExpressionMatch listening =
+            QRegularExpression("port (\\d+)").match(QString::fromUtf8(server.readLine()));
+        QVERIFY(listening.hasMatch());
+        HttpReply reply;
+        QVERIFY(LoopbackClient::exchange(quint16(listening.captured(1).toUInt()), kLevel0, &reply));
+        QCOMPARE(reply.body, QByteArray("status=ok&checksum=183\r\n"));
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000));
+        const QString errors = QString::fromUtf8(server.readAllStandardError());
+        for (const QString& line : present)
+            QVERIFY2(errors.contains(line), qPrintable(line + " missing in:\n" + errors));
+        for (const QString& line : absent)
+            QVERIFY2(!errors.contains(line), qPrintable(line + " found in:\n" + errors));
+    }
+
     // A hundred peers ask for a large answer and never read it: they take
     // every worker for a while (a device gets 503), until the read timeout
     // frees the workers again; then threads and descriptors are back where

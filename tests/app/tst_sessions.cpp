@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -50,6 +51,8 @@ private slots:
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write("host=127.0.0.1\nport=0\n") > 0);
         settings.close();
         m_pQuiet = std::make_unique<LogCapture>(false);
+        // A test checks a session's debug line, which is off by default.
+        QLoggingCategory::setFilterRules(QStringLiteral("qx.sessions.debug=true"));
     }
     void init()
     {

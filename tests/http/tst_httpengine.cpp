@@ -84,6 +84,17 @@ void serve(HttpRequest& p_request, HttpResponse& p_response)
     p_response.write(path.startsWith("/pieces") ? text.mid(3) : text, !path.startsWith("/open"));
 }
 
+// A buffer that counts the writes it is given.
+struct writeCounter_t : QBuffer
+{
+    qint64 writeData(const char* p_pData, qint64 p_nSize) override
+    {
+        ++writes;
+        return QBuffer::writeData(p_pData, p_nSize);
+    }
+    int writes = 0;
+};
+
 bool answered(quint16 p_nPort, const QByteArray& p_arrPath)
 {
     HttpReply reply;
@@ -104,12 +115,15 @@ private slots:
     void cleanup();
     void parse_data();
     void parse();
+    void leftover_data();
+    void leftover();
     void write_data();
     void write();
     void exchange_data();
     void exchange();
     void connectionEnds_data();
     void connectionEnds();
+    void silenceCountsFromTheLastAnswer();
     void busyPoolAnswers503();
     void cleanupRetiresOneHandlerPerTick();
     void tls_data();
@@ -191,10 +205,16 @@ void tst_HttpEngine::parse_data()
         "/ x-a:1,1 more,1 more :b x-b:b");
     row("third part without HTTP", "GET / FTP/1.0\r\n", "aborted");
     row("bare line feeds end no line", "GET / HTTP/1.1\n\n", "incomplete");
+    row("bare LF and CR inside a line belong to it", "GET /a\nb\rc HTTP/1.1\r\nX-A: 1\n2\r\n\r\n",
+        "/a\nb\rc x-a:1\n2");
+    row("CR CR LF ends a line", "GET / HTTP/1.1\r\r\nX-A: b:c\r\r\n\r\n", "/ x-a:b:c");
     // Limits in force: 200 bytes of request, 400 bytes of multipart body.
     const QByteArray x(182, 'x'), b(143, 'b');
     row("request of exactly the limit", get("/" + x), "/" + x);
     row("request one byte over", get("/" + x + "y"), "aborted");
+    const QByteArray h(175, 'h');
+    row("header line ending exactly at the limit", get("/", "X-A: " + h + "\r\n"), "/ x-a:" + h);
+    row("header line one byte over", get("/", "X-A: " + h + "h\r\n"), "aborted");
     row("body filling the limit", post("/", "Content-Type: t\r\n", b), "/ body=" + b);
     row("announced body one byte over", post("/", "Content-Type: t\r\n", b + 'b').chopped(144), "aborted");
     row("multipart one byte below the limit", post("/", multipart, QByteArray(399, 'm')), "/");
@@ -233,6 +253,39 @@ void tst_HttpEngine::parse()
     QCOMPARE(feed(raw, everyByte), expected);
 }
 
+void tst_HttpEngine::leftover_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QByteArray>("rest");
+    QTest::newRow("next request") << get("/1") + get("/2") << get("/2");
+    QTest::newRow("body ends at its length") << post("/", "", "a=1") + "GET /" << QByteArray("GET /");
+    QTest::newRow("multipart body ends at its length")
+        << post("/", "Content-Type: multipart/form-data; boundary=B\r\n", part("a", "1") + "--B--\r\n") +
+               "\r\n"
+        << QByteArray("\r\n");
+}
+
+void tst_HttpEngine::leftover()
+{
+    // Whole and byte by byte: a request takes its own bytes from the device
+    // and leaves what follows for the next one.
+    QFETCH(QByteArray, raw);
+    QFETCH(QByteArray, rest);
+    for (const int step : {int(raw.size()), 1}) {
+        HttpRequest request(&m_limits);
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        for (int at = 0; at < raw.size() && request.status() != HttpRequest::Complete; at += step) {
+            data.append(raw.mid(at, step));
+            while (buffer.bytesAvailable() > 0 && request.status() != HttpRequest::Complete)
+                request.consume(&buffer);
+        }
+        QCOMPARE(request.status(), HttpRequest::Complete);
+        QCOMPARE(buffer.readAll() + raw.mid(data.size()), rest);
+    }
+}
+
 void tst_HttpEngine::write_data()
 {
     // Headers are "Name: value" lines set before the first write, a
@@ -241,16 +294,21 @@ void tst_HttpEngine::write_data()
     QTest::addColumn<QByteArrayList>("headers");
     QTest::addColumn<QByteArrayList>("pieces");
     QTest::addColumn<QByteArray>("wire");
+    // Writes to the device: headers go out with what fits with them.
+    QTest::addColumn<int>("writes");
     const auto row = [](const char* p_szName, const QByteArrayList& p_headers, const QByteArrayList& p_pieces,
-                        const QByteArray& p_arrWire) {
-        QTest::newRow(p_szName) << p_headers << p_pieces << p_arrWire;
+                        const QByteArray& p_arrWire, int p_nWrites = 1) {
+        QTest::newRow(p_szName) << p_headers << p_pieces << p_arrWire << p_nWrites;
     };
     const QByteArray ok = "HTTP/1.1 200 OK\r\n", z(26, 'z');
     row("one last part gets a length", {}, {"abc"}, ok + "Content-Length: 3\r\n\r\nabc");
     row("pieces are chunked", {}, {"ab", "", z, "c"},
-        ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nab\r\n1a\r\n" + z + "\r\n1\r\nc\r\n0\r\n\r\n");
+        ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nab\r\n1a\r\n" + z + "\r\n1\r\nc\r\n0\r\n\r\n", 3);
     row("pieces with Connection close go raw", {"Connection: CLOSE"}, {"ab", "c"},
-        ok + "Connection: CLOSE\r\n\r\nabc");
+        ok + "Connection: CLOSE\r\n\r\nabc", 2);
+    const QByteArray large(16384, 'L');
+    row("a body too large to go with the headers follows them", {}, {large},
+        ok + "Content-Length: 16384\r\n\r\n" + large, 2);
     row("headers in byte order of their names, set replaces",
         {"Content-Type: text/plain", "x-low: 1", "X-Up: 1", "Cache-Control: no-cache", "X-Up: 2"}, {"."},
         ok + "Cache-Control: no-cache\r\nContent-Length: 1\r\nContent-Type: text/plain\r\n"
@@ -271,7 +329,7 @@ void tst_HttpEngine::write()
 {
     QFETCH(QByteArrayList, headers);
     QFETCH(QByteArrayList, pieces);
-    QBuffer buffer;
+    writeCounter_t buffer;
     buffer.open(QIODevice::WriteOnly);
     HttpResponse response(&buffer);
     for (const QByteArray& header : headers) {
@@ -286,6 +344,7 @@ void tst_HttpEngine::write()
     if (pieces.isEmpty())
         response.redirect("/x");
     QTEST(buffer.data(), "wire");
+    QTEST(buffer.writes, "writes");
 }
 
 void tst_HttpEngine::exchange_data()
@@ -377,6 +436,25 @@ void tst_HttpEngine::connectionEnds()
     }
     QTRY_COMPARE(server.listener()->pool()->idleHandlerCount(), 1);
     QVERIFY(answered(server.port(), "/next"));
+}
+
+void tst_HttpEngine::silenceCountsFromTheLastAnswer()
+{
+    // Requests 200 ms apart keep a connection with a read timeout of 300 ms
+    // open; it closes 300 ms after the last answer.
+    TestServer server;
+    QVERIFY(server.start(&m_handler, {{"readTimeout", 300}}));
+    LoopbackClient client;
+    HttpReply reply;
+    QVERIFY(client.connectPlain(server.port()));
+    for (int i = 0; i < 3; ++i) {
+        QTest::qWait(200);
+        QVERIFY(client.send(get("/k")) && client.readReply(&reply) && reply.body == "GET /k");
+    }
+    QElapsedTimer idle;
+    idle.start();
+    QCOMPARE(client.readUntilClosed(), QByteArray());
+    QVERIFY2(idle.elapsed() >= 250, qPrintable(QString::number(idle.elapsed())));
 }
 
 void tst_HttpEngine::busyPoolAnswers503()

@@ -1,6 +1,7 @@
 #include "MapperFixture.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QThread>
 #include <QtTest>
 
@@ -94,6 +95,8 @@ MapperFixture::MapperFixture()
 bool MapperFixture::start()
 {
     m_pLog = std::make_unique<LogCapture>();
+    // Some tests check the mapper's trace lines, which are off by default.
+    QLoggingCategory::setFilterRules(QStringLiteral("qx.mapper.debug=true\nqx.server.debug=true"));
     return m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("dl")) && m_server.start(&mapper);
 }
 

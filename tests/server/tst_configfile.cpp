@@ -1,6 +1,7 @@
 #include "appSettings.h"
 #include "configFile.h"
 
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -29,6 +30,8 @@ class tst_ConfigFile : public QObject
 {
     Q_OBJECT
 private slots:
+    // The file's complaints are debug lines of "qx.server", off by default.
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("qx.server.debug=true")); }
     void write();
     void read_data();
     void read();

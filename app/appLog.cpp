@@ -1,0 +1,3 @@
+#include "appLog.h"
+
+Q_LOGGING_CATEGORY(lcApp, "qx.app", QtInfoMsg)

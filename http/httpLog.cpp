@@ -1,0 +1,3 @@
+#include "httpLog.h"
+
+Q_LOGGING_CATEGORY(lcHttp, "qx.http", QtInfoMsg)

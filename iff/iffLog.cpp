@@ -1,0 +1,3 @@
+#include "iffLog.h"
+
+Q_LOGGING_CATEGORY(lcIff, "qx.iff", QtInfoMsg)

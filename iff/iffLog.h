@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// "qx.iff": the IFF parser's and cipher's log lines, debug off unless a filter
+// rule turns it on (the program's --verbose, or QT_LOGGING_RULES).
+Q_DECLARE_LOGGING_CATEGORY(lcIff)

@@ -1,0 +1,3 @@
+#include "cipherLog.h"
+
+Q_LOGGING_CATEGORY(lcCipher, "qx.cipher", QtInfoMsg)

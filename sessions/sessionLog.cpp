@@ -1,0 +1,3 @@
+#include "sessionLog.h"
+
+Q_LOGGING_CATEGORY(lcSessions, "qx.sessions", QtInfoMsg)
