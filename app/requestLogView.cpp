@@ -321,12 +321,12 @@ QMenu* requestLogView_c::createItemMenu(QTreeWidgetItem* p_pItem)
     const QString path = iffFileOf(entry);
     QFile file(path);
     if (!path.isEmpty() && file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
         bool complete = false;
-        qxIff_n::readElementTree(bytes, qxIff_n::summaryStyle_t::requestLog, &complete);
+        const QList<qxIff_n::iffElement_t> tree =
+            qxIff_n::readElementTree(file.readAll(), qxIff_n::summaryStyle_t::requestLog, &complete);
         if (complete) {
             menu->addAction(QStringLiteral("Analyse File"), this, [this, path]() { emit analyseFileRequested(path); });
-            for (const qxIff_n::fileContent_t& content : qxIff_n::fileContents(bytes)) {
+            for (const qxIff_n::fileContent_t& content : qxIff_n::fileContents(tree)) {
                 QAction* action = menu->addAction(fileContentViewer_n::actionText(content));
                 if (content.kind() == qxIff_n::fileContent_t::kind_t::unknown)
                     action->setEnabled(false);

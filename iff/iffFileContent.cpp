@@ -1,7 +1,6 @@
 #include "iffFileContent.h"
 
 #include "iffBytes.h"
-#include "iffElementTree.h"
 
 namespace qxIff_n {
 
@@ -63,8 +62,13 @@ fileContent_t::kind_t fileContent_t::kind() const
 
 QList<fileContent_t> fileContents(const QByteArray& p_arrFile)
 {
+    return fileContents(readElementTree(p_arrFile, summaryStyle_t::analyser));
+}
+
+QList<fileContent_t> fileContents(const QList<iffElement_t>& p_listTree)
+{
     QList<fileContent_t> contents;
-    collect(readElementTree(p_arrFile, summaryStyle_t::analyser), contents);
+    collect(p_listTree, contents);
     return contents;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "iffElementTree.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -34,5 +36,7 @@ struct fileContent_t
 // The contents of p_arrFile in file order; forms after a parser error are
 // not reached. Empty for anything that is not a QXIF file.
 QList<fileContent_t> fileContents(const QByteArray& p_arrFile);
+// The same from the element tree of a file, in either style.
+QList<fileContent_t> fileContents(const QList<iffElement_t>& p_listTree);
 
 } // namespace qxIff_n
