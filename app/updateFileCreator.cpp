@@ -37,26 +37,26 @@ enum class fieldKind_t
     templateFormat
 };
 
-struct fieldSpec_t
+struct pageField_t
 {
     const char* key;
     const char* label;
     fieldKind_t kind;
 };
 
-struct pageSpec_t
+struct contentPage_t
 {
     quint16 id;
     QString name; // in the content list
-    QList<fieldSpec_t> fields;
+    QList<pageField_t> fields;
 };
 
 // The content list in its order. After the types every operator knows come
 // the firmware types of the builders, which otherwise only qxtool builds:
 // they get pages too, so that one tool covers every file the devices take.
-const QList<pageSpec_t>& pageSpecs()
+const QList<contentPage_t>& contentPages()
 {
-    static const QList<pageSpec_t> specs{
+    static const QList<contentPage_t> pages{
         {fileTypeUnspecified, QStringLiteral("File"),
          {{"localFile", "Local File", fieldKind_t::file}, {"deviceFilename", "Device Filename", fieldKind_t::text}}},
         {fileTypeSetup, QStringLiteral("Setup"), {{"setupFile", "Setup File", fieldKind_t::file}}},
@@ -90,7 +90,7 @@ const QList<pageSpec_t>& pageSpecs()
         {fileTypeModule0xC717, fileTypeName(fileTypeModule0xC717),
          {{"firmwareFile", "Firmware", fieldKind_t::file}}},
     };
-    return specs;
+    return pages;
 }
 
 // A number field of the fingerprint page; adds a message when it is not one.
@@ -266,13 +266,21 @@ updateFileCreator_c::updateFileCreator_c(appSettings_c& p_settings, QWidget* p_p
     };
 }
 
+updateFileCreator_c::~updateFileCreator_c()
+{
+    // The worker is a child and goes with the dialog, but only once it ran
+    // to its end.
+    for (QThread* worker : findChildren<QThread*>())
+        worker->wait();
+}
+
 void updateFileCreator_c::createPages()
 {
-    for (const pageSpec_t& spec : pageSpecs()) {
-        m_pContent->addItem(spec.name, int(spec.id));
+    for (const contentPage_t& content : contentPages()) {
+        m_pContent->addItem(content.name, int(content.id));
         auto* pageWidget = new QWidget;
         auto* form = new QFormLayout(pageWidget);
-        for (const fieldSpec_t& field : spec.fields) {
+        for (const pageField_t& field : content.fields) {
             const QString key = QLatin1String(field.key);
             const QString label = QString::fromUtf8(field.label);
             if (field.kind == fieldKind_t::templateFormat) {
@@ -302,7 +310,7 @@ void updateFileCreator_c::createPages()
             row->addWidget(select);
             form->addRow(label, row);
         }
-        if (spec.id == fileTypeBootloader) {
+        if (content.id == fileTypeBootloader) {
             auto* fromDescription = new QPushButton(QStringLiteral("Create bootloader from description file"));
             fromDescription->setObjectName(QStringLiteral("fromDescription"));
             connect(fromDescription, &QPushButton::clicked, this,
@@ -310,7 +318,7 @@ void updateFileCreator_c::createPages()
             form->addRow(fromDescription);
         }
         m_pPages->addWidget(pageWidget);
-        m_pageOf.insert(spec.id, pageWidget);
+        m_pageOf.insert(content.id, pageWidget);
     }
 }
 
@@ -400,6 +408,7 @@ void updateFileCreator_c::runInWorker(const std::function<void()>& p_fnWork, con
         button->setEnabled(false);
     m_pBusyBar->show();
     QThread* worker = QThread::create(p_fnWork);
+    worker->setParent(this);
     connect(worker, &QThread::finished, this, [this, worker, p_fnDone]() {
         worker->deleteLater();
         m_bBusy = false;

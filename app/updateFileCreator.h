@@ -57,6 +57,8 @@ public:
 
     // p_settings (for the download folder) must outlive the dialog.
     explicit updateFileCreator_c(appSettings_c& p_settings, QWidget* p_pParent = nullptr);
+    // Waits for a build still running.
+    ~updateFileCreator_c() override;
 
     // Window-free: the forms and summary text of one page's inputs. Runs in
     // the worker thread.
