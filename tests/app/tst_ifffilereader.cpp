@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "dataViewer.h"
 #include "hexView.h"
 #include "iffBuilder.h"
@@ -5,7 +6,6 @@
 
 #include <QMenu>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -17,16 +17,9 @@ class tst_IffFileReader : public QObject
 {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
+    TempFolder m_dir;
 
-    QString write(const QString& p_strName, const QByteArray& p_arrBytes)
-    {
-        const QString path = m_dir.filePath(p_strName);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(p_arrBytes) != p_arrBytes.size())
-            return QString();
-        return path;
-    }
+    QString write(const QString& p_strName, const QByteArray& p_arrBytes) { return m_dir.write(p_strName, p_arrBytes); }
 
     // A QXIF file with one QXF0 form holding p_listChunks.
     static QByteArray fileWith(const QList<iffChunk_t>& p_listChunks)
@@ -134,7 +127,7 @@ private slots:
     void missingFile()
     {
         iffFileReader_c reader;
-        const QString path = m_dir.filePath(QStringLiteral("absent.iff"));
+        const QString path = m_dir.path(QStringLiteral("absent.iff"));
         QVERIFY(!reader.openFile(path));
         QCOMPARE(reader.windowTitle(), "Failed to open file: " + path);
         QCOMPARE(reader.tree()->topLevelItemCount(), 0);
@@ -181,7 +174,7 @@ private slots:
     {
         iffFileReader_c reader;
         QVERIFY(reader.openFile(write(QStringLiteral("save.iff"), fileWith({iffChunk_t("FNAM", "payload")}))));
-        QString target = m_dir.filePath(QStringLiteral("out.bin"));
+        QString target = m_dir.path(QStringLiteral("out.bin"));
         QStringList warnings;
         reader.setSaveAsker([&target]() { return target; });
         reader.setWarner([&warnings](const QString& p_strTitle, const QString& p_strText) {
@@ -197,7 +190,7 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("payload"));
 
-        target = m_dir.filePath(QStringLiteral("no/such/dir/out.bin"));
+        target = m_dir.path(QStringLiteral("no/such/dir/out.bin"));
         reader.tree()->setCurrentItem(contentRow(reader, 0));
         reader.viewer()->slotSave();
         QCOMPARE(warnings, QStringList("File creation error|Failed to create save file\n" + target + "."));

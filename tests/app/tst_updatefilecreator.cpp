@@ -1,5 +1,6 @@
 #include "LoopbackClient.h"
 #include "RootRequestMapper.h"
+#include "TempFolder.h"
 #include "TestServer.h"
 #include "iffElementTree.h"
 #include "iffFileBuilders.h"
@@ -24,24 +25,12 @@ class tst_UpdateFileCreator : public QObject
 {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
+    TempFolder m_dir;
     serverContext_c m_context;
     QStringList m_messages;
 
-    QString write(const QString& p_strName, const QByteArray& p_arrBytes)
-    {
-        const QString path = m_dir.filePath(p_strName);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(p_arrBytes) != p_arrBytes.size())
-            return QString();
-        return path;
-    }
-
-    static QByteArray read(const QString& p_strPath)
-    {
-        QFile file(p_strPath);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString write(const QString& p_strName, const QByteArray& p_arrBytes) { return m_dir.write(p_strName, p_arrBytes); }
+    static QByteArray read(const QString& p_strPath) { return TempFolder::read(p_strPath); }
 
     void prepare(updateFileCreator_c& p_creator, const QString& p_strSaveName)
     {
@@ -77,13 +66,13 @@ private:
 private slots:
     void initTestCase()
     {
-        m_context.settings().modify([this](appSettings_c::values_t& p_v) { p_v.dlDir = m_dir.path(); });
+        m_context.settings().modify([this](appSettings_c::values_t& p_v) { p_v.dlDir = m_dir.path(QString()); });
     }
 
     void emptyBuildWarns()
     {
         updateFileCreator_c creator(m_context.settings());
-        const QString target = m_dir.filePath(QStringLiteral("empty.iff"));
+        const QString target = m_dir.path(QStringLiteral("empty.iff"));
         prepare(creator, target);
         QCOMPARE(build(creator), QString());
         QCOMPARE(m_messages, QStringList("Please add Chunks first|Building an empty IFF file does not seem "
@@ -106,17 +95,17 @@ private slots:
         QFETCH(QString, asked);
         QFETCH(QString, saved);
         updateFileCreator_c creator(m_context.settings());
-        prepare(creator, m_dir.filePath(asked));
+        prepare(creator, m_dir.path(asked));
         QVERIFY(add(creator, fileTypeSetup, {{"setupFile", write("setup.txt", "a=1\n")}}));
-        QCOMPARE(build(creator), m_dir.filePath(saved));
-        QVERIFY(QFile::exists(m_dir.filePath(saved)));
+        QCOMPARE(build(creator), m_dir.path(saved));
+        QVERIFY(QFile::exists(m_dir.path(saved)));
         QCOMPARE(m_messages, QStringList());
     }
 
     void failedWriteWarns()
     {
         updateFileCreator_c creator(m_context.settings());
-        const QString target = m_dir.filePath(QStringLiteral("no/such/dir/x.iff"));
+        const QString target = m_dir.path(QStringLiteral("no/such/dir/x.iff"));
         prepare(creator, target);
         QVERIFY(add(creator, fileTypeSetup, {{"setupFile", write("setup.txt", "a=1\n")}}));
         QCOMPARE(build(creator), QString());
@@ -128,7 +117,7 @@ private slots:
     void samePageTwice()
     {
         updateFileCreator_c creator(m_context.settings());
-        prepare(creator, m_dir.filePath(QStringLiteral("twice")));
+        prepare(creator, m_dir.path(QStringLiteral("twice")));
         const QString local = write("local.bin", "0123456789");
         const QMap<QString, QString> fields{{"localFile", local}, {"deviceFilename", "dev.bin"}};
         QVERIFY(add(creator, fileTypeUnspecified, fields));
@@ -143,7 +132,7 @@ private slots:
         QCOMPARE(rows->topLevelItem(0)->text(1), QString::number(size) + " Byte");
 
         const QString saved = build(creator);
-        QCOMPARE(saved, m_dir.filePath(QStringLiteral("twice.iff")));
+        QCOMPARE(saved, m_dir.path(QStringLiteral("twice.iff")));
         QStringList names;
         const QList<iffElement_t> tree = readElementTree(read(saved), summaryStyle_t::analyser);
         QCOMPARE(tree.size(), 1);
@@ -169,15 +158,15 @@ private slots:
         creator.setOpenAsker([desc](const QString&, const QString&, const QString&) { return desc; });
         creator.slotBootloaderDescriptionFile();
         QCOMPARE(creator.field(fileTypeBootloader, "bootloaderVersion"), "BL 2.1");
-        QCOMPARE(creator.field(fileTypeBootloader, "hclFile"), m_dir.filePath("hcl.txt"));
-        QCOMPARE(creator.field(fileTypeBootloader, "fw1"), m_dir.filePath("bl_00001000.bin"));
+        QCOMPARE(creator.field(fileTypeBootloader, "hclFile"), m_dir.path("hcl.txt"));
+        QCOMPARE(creator.field(fileTypeBootloader, "fw1"), m_dir.path("bl_00001000.bin"));
         QCOMPARE(creator.field(fileTypeBootloader, "fw2"), QString());
         QCOMPARE(m_messages, QStringList("Verarbeitungsfehler|Aus Datei " + desc +
                                          " konnten folgende Zeilen nicht verarbeitet werden:\n\nCOLOUR: blue\n"
-                                         "BIN-UL: " + m_dir.filePath("ul_00002000.bin")));
+                                         "BIN-UL: " + m_dir.path("ul_00002000.bin")));
 
         m_messages.clear();
-        const QString missing = m_dir.filePath("missing.desc");
+        const QString missing = m_dir.path("missing.desc");
         creator.setOpenAsker([missing](const QString&, const QString&, const QString&) { return missing; });
         creator.slotBootloaderDescriptionFile();
         QCOMPARE(m_messages, QStringList("Dateifehler|Kann Datei " + missing + " nicht öffnen."));
@@ -232,10 +221,10 @@ private slots:
     void identicalToQxtool()
     {
         QFETCH(QList<QVariantList>, items);
-        QStringList arguments{"iff", "build", "-o", m_dir.filePath("tool.iff"), "--seed", "77", "--creator",
+        QStringList arguments{"iff", "build", "-o", m_dir.path("tool.iff"), "--seed", "77", "--creator",
                               "tester", "--creator-version", "9.9"};
         updateFileCreator_c creator(m_context.settings());
-        prepare(creator, m_dir.filePath("dialog.iff"));
+        prepare(creator, m_dir.path("dialog.iff"));
         std::srand(77);
         for (int i = 0; i < items.size(); ++i) {
             const QVariantMap fields = items.at(i).at(1).toMap();
@@ -247,15 +236,15 @@ private slots:
                 arguments << "--and";
             arguments << items.at(i).at(2).toStringList();
         }
-        QCOMPARE(build(creator), m_dir.filePath("dialog.iff"));
+        QCOMPARE(build(creator), m_dir.path("dialog.iff"));
 
         QProcess tool;
         tool.start(QStringLiteral(QXTOOL_PATH), arguments);
         QVERIFY(tool.waitForFinished(30000));
         QCOMPARE(tool.exitCode(), 0);
-        const QByteArray dialogFile = read(m_dir.filePath("dialog.iff"));
+        const QByteArray dialogFile = read(m_dir.path("dialog.iff"));
         QVERIFY(!dialogFile.isEmpty());
-        QCOMPARE(dialogFile, read(m_dir.filePath("tool.iff")));
+        QCOMPARE(dialogFile, read(m_dir.path("tool.iff")));
     }
 
     // Through the window: the saved file becomes an active "qx_load_file"
@@ -271,10 +260,10 @@ private slots:
         window.slotCreateIffFile();
         updateFileCreator_c* creator = window.iffCreator();
         QVERIFY(creator);
-        prepare(*creator, m_dir.filePath(QStringLiteral("served")));
+        prepare(*creator, m_dir.path(QStringLiteral("served")));
         QVERIFY(add(*creator, fileTypeSetup, {{"setupFile", write("setup.txt", "a=1\n")}}));
         creator->addToDownloads()->setChecked(true);
-        QCOMPARE(build(*creator), m_dir.filePath("served.iff"));
+        QCOMPARE(build(*creator), m_dir.path("served.iff"));
 
         const QList<QStringList> rows = window.planningRows();
         QVERIFY(!rows.isEmpty());
@@ -284,7 +273,7 @@ private slots:
         QVERIFY(LoopbackClient::exchange(server.port(),
                                          "GET /download-area/served.iff HTTP/1.1\r\nHost: dev\r\n\r\n", &reply));
         QCOMPARE(reply.statusCode, 200);
-        QCOMPARE(reply.body, read(m_dir.filePath("served.iff")));
+        QCOMPARE(reply.body, read(m_dir.path("served.iff")));
         creator->close();
     }
 };
