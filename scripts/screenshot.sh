@@ -6,21 +6,7 @@
 # and the one above it for HTTPS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -z "${QX_SCREENSHOT_DISPLAY:-}" ]; then
-  ./scripts/build.sh >/dev/null
-  exec env QX_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-port="${SCREENSHOT_PORT:-18280}"
-dir="$(mktemp -d)"
-pid=""
-finish() {
-  if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" || true; fi
-  rm -rf "$dir"
-}
-trap finish EXIT
-
-HTTP_PORT="$port" HTTPS_PORT="$((port + 1))" ./scripts/demo-runtime.sh "$dir"
+. scripts/screenshot-setup.sh 18280 1024x768
 printf 'totd: 0\ncmd-table: X\tqx_beep\t3\n' >> "$dir/qxwebserver.cfg"
 (cd "$dir" && exec "$OLDPWD/build/app/qxwebserver" >/dev/null 2>&1) &
 pid=$!

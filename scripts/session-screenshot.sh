@@ -5,21 +5,7 @@
 # value. Port: SCREENSHOT_PORT (default 18380).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if [ -z "${QX_SCREENSHOT_DISPLAY:-}" ]; then
-  ./scripts/build.sh >/dev/null
-  exec env QX_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
-port="${SCREENSHOT_PORT:-18380}"
-dir="$(mktemp -d)"
-pid=""
-finish() {
-  if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" || true; fi
-  rm -rf "$dir"
-}
-trap finish EXIT
-
-HTTP_PORT="$port" HTTPS_PORT="$((port + 1))" ./scripts/demo-runtime.sh "$dir" >/dev/null
+. scripts/screenshot-setup.sh 18380 1024x768
 printf 'totd: 0\nhttp-level-1-base-path: L2RhdGE=\ndl-dir: ZGw=\n' >> "$dir/qxwebserver.cfg"
 mkdir -p "$dir/dl"
 printf 'x\tV1\ty\tK1\n' > "$dir/dl/http test li.txt"
