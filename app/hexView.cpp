@@ -66,6 +66,13 @@ void hexView_c::updateScrollBars()
     horizontalScrollBar()->setPageStep(viewport()->width());
 }
 
+QSize hexView_c::sizeHint() const
+{
+    const int width = 2 * s_nMargin + s_nRowChars * charWidth() + verticalScrollBar()->sizeHint().width() +
+                      2 * frameWidth();
+    return QSize(width, 20 * lineHeight());
+}
+
 qint64 hexView_c::firstVisibleRow() const
 {
     return verticalScrollBar()->value();

@@ -39,6 +39,8 @@ public:
     void scrollToRow(qint64 p_nRow);
     // Rows drawn by the last paint, for the benchmark and the tests.
     int lastPaintedRows() const { return m_nLastPaintedRows; }
+    // Wide enough for a whole row.
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* p_pEvent) override;

@@ -18,7 +18,7 @@ iffFileReader_c::iffFileReader_c(QWidget* p_pParent) : QSplitter(Qt::Horizontal,
     addWidget(m_pTree);
     addWidget(m_pViewer);
     setStretchFactor(0, 1);
-    setStretchFactor(1, 1);
+    setStretchFactor(1, 0);
 
     connect(m_pTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* p_pItem) { showItemData(p_pItem); });

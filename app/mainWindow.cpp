@@ -223,7 +223,7 @@ iffFileReader_c* mainWindow_c::openIffAnalyser(const QString& p_strPath)
     reader->setWindowFlag(Qt::Window);
     reader->setAttribute(Qt::WA_DeleteOnClose);
     reader->openFile(p_strPath);
-    reader->resize(1000, 600);
+    reader->resize(1150, 600);
     reader->show();
     return reader;
 }
