@@ -13,13 +13,21 @@ convert -size 160x48 xc:white -stroke black -draw "line 10,36 150,12" "$dir/sig.
 ./build/app/qxtool iff build -o "$dir/demo.iff" --seed 1 --creator QXWebServer --creator-version 1.0 \
   file "$dir/welcome.txt" welcome.txt --and image "$dir/sig.png" \
   --and fingerprint "$dir/finger.bin" 0 4711 1 3 >/dev/null
-(cd "$dir" && exec "$OLDPWD/build/app/qxwebserver" --analyse "$dir/demo.iff" --create-iff >/dev/null 2>&1) &
-pid=$!
-for _ in $(seq 100); do
-  xwininfo -root -tree 2>/dev/null | grep -q '"Create IFF File"' && break
-  sleep 0.1
-done
-sleep 1
-import -window "$dir/demo.iff" docs/iff-analyser.png
-import -window "Create IFF File" docs/iff-creator.png
+# One window per run, so that neither covers the other: $1 the options, $2
+# the window title, $3 the picture.
+shoot() {
+  (cd "$dir" && exec "$OLDPWD/build/app/qxwebserver" $1 >/dev/null 2>&1) &
+  pid=$!
+  for _ in $(seq 100); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$2\"" && break
+    sleep 0.1
+  done
+  sleep 1
+  import -window "$2" "$3"
+  kill -TERM "$pid"
+  wait "$pid" || true
+  pid=""
+}
+shoot "--analyse $dir/demo.iff" "$dir/demo.iff" docs/iff-analyser.png
+shoot --create-iff "Create IFF File" docs/iff-creator.png
 echo "screenshots: docs/iff-analyser.png docs/iff-creator.png"
