@@ -5,7 +5,6 @@
 
 using namespace qxIff_n;
 
-Q_DECLARE_METATYPE(fileContent_t::kind_t)
 Q_DECLARE_METATYPE(QList<iffForm_t>)
 
 // The rule behind the request log's content entries: which forms of a file
@@ -54,27 +53,6 @@ private slots:
                          .arg(QString::number(content.type, 16).rightJustified(4, '0'), content.name,
                               QString::fromLatin1(content.data));
         QCOMPARE(found, expected);
-    }
-
-    void kind_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<fileContent_t::kind_t>("kind");
-        QTest::newRow("s") << int('s') << fileContent_t::kind_t::signature;
-        QTest::newRow("b") << int('b') << fileContent_t::kind_t::barcode;
-        QTest::newRow("0") << int('0') << fileContent_t::kind_t::camera;
-        QTest::newRow("9") << int('9') << fileContent_t::kind_t::camera;
-        QTest::newRow("S upper case") << int('S') << fileContent_t::kind_t::unknown;
-        QTest::newRow("none") << 0 << fileContent_t::kind_t::unknown;
-    }
-
-    void kind()
-    {
-        QFETCH(int, type);
-        QFETCH(fileContent_t::kind_t, kind);
-        fileContent_t content;
-        content.type = quint16(type);
-        QCOMPARE(content.kind(), kind);
     }
 
     void notAnIffFile()
