@@ -12,6 +12,7 @@
 #include "serverContext.h"
 #include "shutdownSignals.h"
 #include "startup.h"
+#include "mainWindow.h"
 #include "windowServer.h"
 
 #include <QApplication>
@@ -101,6 +102,10 @@ int main(int argc, char* argv[])
             QMessageBox::critical(nullptr, QStringLiteral("Test Session"), error);
             return 1;
         }
+        if (!options.analyseFile.isEmpty())
+            server.mainWindow()->openIffAnalyser(options.analyseFile);
+        if (options.createIff)
+            server.mainWindow()->slotCreateIffFile();
         exitCode = startup_n::runEventLoop();
         server.shutdown();
         exitCode = server.sessions().finish(exitCode);

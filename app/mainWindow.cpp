@@ -3,18 +3,24 @@
 #include "aboutDialog.h"
 #include "appResources.h"
 #include "configDialog.h"
+#include "iffFileReader.h"
 #include "planningTable.h"
 #include "requestList.h"
 #include "requestLogView.h"
 #include "sessionRun.h"
 #include "sessionTypes.h"
 #include "sessionViewWidget.h"
+#include "updateFileCreator.h"
 #include "uploadRetention.h"
+#include "webCryptDialog.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -44,6 +50,8 @@ mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
 
     createToolBar();
     createTestMenu();
+    createToolsMenu();
+    connect(m_pRequestLog, &requestLogView_c::analyseFileRequested, this, &mainWindow_c::openIffAnalyser);
     statusBar()->addWidget(m_pRequestLog->notShownLabel());
     // Through m_fnMessage as it is when a warning comes, so that
     // setMessenger() reaches the bar too.
@@ -61,6 +69,14 @@ mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     m_fnMessage = [this](QMessageBox::Icon p_eIcon, const QString& p_strTitle, const QString& p_strText) {
         QMessageBox box(p_eIcon, p_strTitle, p_strText, QMessageBox::Ok, this);
         box.exec();
+    };
+
+    m_fnAskFile = [this](const QString& p_strCaption, const QString& p_strFilter) {
+        return QFileDialog::getOpenFileName(this, p_strCaption, QString(), p_strFilter);
+    };
+    m_fnAskKey = [this]() {
+        return QInputDialog::getText(this, QStringLiteral("Schlüssel"),
+                                     QStringLiteral("Bitte Kommunikationsschlüssel eingeben"), QLineEdit::Password);
     };
 
     m_pRetention = new uploadRetention_c(m_settings, this);
@@ -167,14 +183,12 @@ void mainWindow_c::createToolBar()
     connect(bar->addAction(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Remove Row")),
             &QAction::triggered, m_pPlanningTable, &planningTable_c::removeSelectedRows);
 
-    // The IFF tools plug in here; until then their entries stay disabled.
     auto* iffMenu = new QMenu(this);
-    QAction* createIff = iffMenu->addAction(QStringLiteral("Create IFF File"));
+    QAction* createIff = iffMenu->addAction(QStringLiteral("Create IFF File"), this, &mainWindow_c::slotCreateIffFile);
     createIff->setObjectName(QStringLiteral("createIffFile"));
-    QAction* analyseIff = iffMenu->addAction(QStringLiteral("Analyse IFF File"));
+    QAction* analyseIff =
+        iffMenu->addAction(QStringLiteral("Analyse IFF File"), this, &mainWindow_c::slotAnalyseIffFile);
     analyseIff->setObjectName(QStringLiteral("analyseIffFile"));
-    createIff->setEnabled(false);
-    analyseIff->setEnabled(false);
     auto* iffButton = new QToolButton;
     iffButton->setObjectName(QStringLiteral("iffButton"));
     iffButton->setMenu(iffMenu);
@@ -182,10 +196,80 @@ void mainWindow_c::createToolBar()
     iffButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     iffButton->setText(QStringLiteral("IFF"));
     iffButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    // The button itself analyses.
+    connect(iffButton, &QToolButton::clicked, this, &mainWindow_c::slotAnalyseIffFile);
     bar->addWidget(iffButton);
 
     connect(bar->addAction(style()->standardIcon(QStyle::SP_MessageBoxInformation), QStringLiteral("Info")),
             &QAction::triggered, this, &mainWindow_c::slotInfo);
+}
+
+void mainWindow_c::createToolsMenu()
+{
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("Tools"));
+    menu->setObjectName(QStringLiteral("toolsMenu"));
+    menu->addAction(QStringLiteral("WebCrypt testen"), this, &mainWindow_c::slotTestWebCrypt)
+        ->setObjectName(QStringLiteral("testWebCrypt"));
+    menu->addAction(QStringLiteral("Kommunikation aus Systemlog entschlüsseln (Debug)"), this,
+                    &mainWindow_c::slot_check_rc4_decrypt)
+        ->setObjectName(QStringLiteral("checkRc4Decrypt"));
+}
+
+// IFF and cipher tools -----------------------------------------------------------
+
+iffFileReader_c* mainWindow_c::openIffAnalyser(const QString& p_strPath)
+{
+    auto* reader = new iffFileReader_c(this);
+    reader->setWindowFlag(Qt::Window);
+    reader->setAttribute(Qt::WA_DeleteOnClose);
+    reader->openFile(p_strPath);
+    reader->resize(1150, 600);
+    reader->show();
+    return reader;
+}
+
+void mainWindow_c::slotAnalyseIffFile()
+{
+    const QString path = m_fnAskFile(QStringLiteral("Analyse IFF File"),
+                                     QStringLiteral("IFF files (*.iff);;All files (*.*)"));
+    if (!path.isEmpty())
+        openIffAnalyser(path);
+}
+
+void mainWindow_c::slotCreateIffFile()
+{
+    m_pIffCreator = new updateFileCreator_c(m_settings, this);
+    m_pIffCreator->setWindowFlag(Qt::Window);
+    m_pIffCreator->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_pIffCreator, &updateFileCreator_c::appendToDownloadSection, this,
+            &mainWindow_c::slotIffFileAppendToDownloadSection);
+    m_pIffCreator->resize(1000, 500);
+    m_pIffCreator->show();
+}
+
+void mainWindow_c::slotIffFileAppendToDownloadSection(QString p_strFilename)
+{
+    m_pPlanningTable->appendRow(QStringLiteral("qx_load_file"), {p_strFilename});
+}
+
+void mainWindow_c::slotTestWebCrypt()
+{
+    webCryptDialog_c dialog(this);
+    dialog.exec();
+}
+
+void mainWindow_c::slot_check_rc4_decrypt()
+{
+    const QString path = m_fnAskFile(QStringLiteral("Kommunikation aus Systemlog entschlüsseln (Debug)"),
+                                     QStringLiteral("System-Log (QXSystemLog_*.txt);;Alle Dateien (*.*)"));
+    if (path.isEmpty())
+        return;
+    const QString key = m_fnAskKey();
+    if (key.isEmpty())
+        return;
+    QPlainTextEdit* window = showSystemLogAnalysis(path, key);
+    window->setParent(this, Qt::Window);
+    window->show();
 }
 
 // Planning table --------------------------------------------------------------

@@ -2,15 +2,18 @@
 
 #include "appSettings.h"
 #include "listenerBar.h"
+#include "updateFileCreator.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
 
 class QAction;
+class iffFileReader_c;
 class planningTable_c;
 class requestLogView_c;
 class sessionRun_c;
@@ -31,6 +34,10 @@ public:
     // Asks for the close protection hint; empty on cancel.
     using hintAsker_t = std::function<QString()>;
     using messenger_t = listenerBar_c::messenger_t;
+    // Asks for a file to open (caption, filter); empty on cancel.
+    using fileAsker_t = std::function<QString(const QString&, const QString&)>;
+    // Asks for the communication key; empty on cancel.
+    using keyAsker_t = std::function<QString()>;
 
     // Starts the upload retention check (now and then hourly). p_settings must
     // outlive the window.
@@ -51,6 +58,8 @@ public:
     void setHintAsker(const hintAsker_t& p_fnAsker) { m_fnAskHint = p_fnAsker; }
     // Shows the window's message boxes, the listener bar's included.
     void setMessenger(const messenger_t& p_fnMessenger) { m_fnMessage = p_fnMessenger; }
+    void setFileAsker(const fileAsker_t& p_fnAsker) { m_fnAskFile = p_fnAsker; }
+    void setKeyAsker(const keyAsker_t& p_fnAsker) { m_fnAskKey = p_fnAsker; }
     QString closeHint() const { return m_strCloseHint; }
     QAction* protectAction() const { return m_pProtectAction; }
 
@@ -63,8 +72,22 @@ public:
     // the test ("stop").
     QAction* testAction(const QString& p_strType) const;
 
+    // The IFF analyser as a window of its own (deleted on close) showing
+    // p_strPath.
+    iffFileReader_c* openIffAnalyser(const QString& p_strPath);
+    // The "Create IFF File" window opened last, nullptr before.
+    updateFileCreator_c* iffCreator() const { return m_pIffCreator; }
+
 public slots:
     void slotConfigure();
+    // The IFF tools: the creator window, and the analyser of a file asked for.
+    void slotCreateIffFile();
+    void slotAnalyseIffFile();
+    // A planned, active "qx_load_file" row for a file of the download area.
+    void slotIffFileAppendToDownloadSection(QString p_strFilename);
+    // The communication cipher tools: the dialog, and a system log's report.
+    void slotTestWebCrypt();
+    void slot_check_rc4_decrypt();
     void slotInfo();
     void slotEnterHint();
     // The "Test" menu. A test type that cannot start says why in a message.
@@ -81,6 +104,7 @@ protected:
 private:
     void createToolBar();
     void createTestMenu();
+    void createToolsMenu();
     void startTest(const QString& p_strType);
 
     appSettings_c& m_settings;
@@ -93,6 +117,9 @@ private:
 
     hintAsker_t m_fnAskHint;
     messenger_t m_fnMessage;
+    fileAsker_t m_fnAskFile;
+    keyAsker_t m_fnAskKey;
+    QPointer<updateFileCreator_c> m_pIffCreator;
     sessionRun_c* m_pSessionRun = nullptr;
     sessionViewWidget_c* m_pSessionView = nullptr;
     QMap<QString, QAction*> m_testActions;

@@ -2,6 +2,10 @@
 
 #include "RootRequestMapper.h"
 #include "appLog.h"
+#include "fileContentViewer.h"
+#include "iffElementTree.h"
+#include "iffFileContent.h"
+#include "iffFileReader.h"
 #include "iffParser.h"
 #include "iffTree.h"
 #include "requestList.h"
@@ -30,6 +34,8 @@ const qint64 s_nReportBudgetMs = 50;
 // Marks the URL column text of a received file, which a request report does
 // not replace.
 const int s_nFileTextRole = Qt::UserRole + 2;
+// The path of a received IFF file, on the URL column of its entry.
+const int s_nReceivedIffRole = Qt::UserRole + 3;
 
 const QString s_strSsl = QStringLiteral(" SSL");
 const QString s_strUnknownOrigin = QStringLiteral(" ???");
@@ -272,6 +278,7 @@ void requestLogView_c::slot_receive_file(QHostAddress p_peer, int p_nId, QString
     if (file.open(QIODevice::ReadOnly)) {
         text = QStringLiteral("%1 bytes: %2 <<= %3").arg(file.size()).arg(p_strDestFn, p_strSourceFn);
         if (qxIff_n::testFileIsQxWebIff(&file, false)) {
+            entry->setData(column_t::columnUrl, s_nReceivedIffRole, p_strDestFn);
             QTreeWidgetItem* iff = requestList_c::addRow(entry, {QStringLiteral("IFF-File")});
             if (!iffTree_n::addElements(iff, file.readAll(), qxIff_n::summaryStyle_t::requestLog))
                 text += QStringLiteral(" Parser error... ");
@@ -287,15 +294,58 @@ void requestLogView_c::slot_receive_file(QHostAddress p_peer, int p_nId, QString
 
 void requestLogView_c::slotRequestCustomContextMenuRequested(QPoint p_pos)
 {
-    QTreeWidgetItem* item = m_pRequestList->itemAt(p_pos);
-    QMenu menu;
-    menu.addAction(QStringLiteral("Clear"), m_pRequestList.data(), &requestList_c::clearEntries);
-    if (item) {
-        menu.addAction(QStringLiteral("Copy"), this, [item]() {
-            QApplication::clipboard()->setText(requestList_c::entryTexts(item).join(QLatin1Char('\n')));
-        });
+    QScopedPointer<QMenu> menu(createItemMenu(m_pRequestList->itemAt(p_pos)));
+    menu->exec(m_pRequestList->viewport()->mapToGlobal(p_pos));
+}
+
+QString requestLogView_c::iffFileOf(const QTreeWidgetItem* p_pEntry)
+{
+    const QString received = p_pEntry->data(column_t::columnUrl, s_nReceivedIffRole).toString();
+    return received.isEmpty() ? p_pEntry->data(column_t::columnWhen, requestList_c::iffFileRole).toString()
+                              : received;
+}
+
+QMenu* requestLogView_c::createItemMenu(QTreeWidgetItem* p_pItem)
+{
+    auto* menu = new QMenu(m_pRequestList);
+    menu->addAction(QStringLiteral("Clear"), m_pRequestList.data(), &requestList_c::clearEntries);
+    if (!p_pItem)
+        return menu;
+    // The texts are taken now: "Clear" may delete the item before a later
+    // action runs.
+    const QString texts = requestList_c::entryTexts(p_pItem).join(QLatin1Char('\n'));
+    menu->addAction(QStringLiteral("Copy"), this, [texts]() { QApplication::clipboard()->setText(texts); });
+
+    const QTreeWidgetItem* entry = p_pItem;
+    while (entry->parent())
+        entry = entry->parent();
+    const QString path = iffFileOf(entry);
+    QFile file(path);
+    if (!path.isEmpty() && file.open(QIODevice::ReadOnly)) {
+        bool complete = false;
+        const QList<qxIff_n::iffElement_t> tree =
+            qxIff_n::readElementTree(file.readAll(), qxIff_n::summaryStyle_t::requestLog, &complete);
+        if (complete) {
+            menu->addAction(QStringLiteral("Analyse File"), this,
+                            [this, path]() { emit analyseFileRequested(path); });
+            for (const qxIff_n::fileContent_t& content : qxIff_n::fileContents(tree)) {
+                QAction* action = menu->addAction(fileContentViewer_n::actionText(content));
+                if (content.kind() == qxIff_n::fileContent_t::kind_t::unknown)
+                    action->setEnabled(false);
+                else
+                    connect(action, &QAction::triggered, this,
+                            [content]() { fileContentViewer_n::show(content); });
+            }
+        }
     }
-    menu.exec(m_pRequestList->viewport()->mapToGlobal(p_pos));
+    const QVariant payload = p_pItem->data(column_t::columnJob, Qt::UserRole);
+    if (payload.type() == QVariant::ByteArray) {
+        const QByteArray data = payload.toByteArray();
+        const QString title = p_pItem->text(column_t::columnJob);
+        menu->addAction(QStringLiteral("Show Data"), this,
+                        [data, title]() { iffFileReader_c::showDataWindow(data, title); });
+    }
+    return menu;
 }
 
 void requestLogView_c::reportRequestProcessed(origin_t p_eOrigin, int p_nId, const QHostAddress& p_host,

@@ -16,6 +16,7 @@
 #include <deque>
 
 class QLabel;
+class QMenu;
 class QTreeWidgetItem;
 class RootRequestMapper;
 class requestList_c;
@@ -78,11 +79,25 @@ public:
     void reportClientCertificate(int p_nReqId, const QSslCertificate& p_clientCert);
     void reportHeaderFields(int p_nReqId, const vecParameter_t& p_headers);
 
+    // The request list's context menu for p_pItem (may be nullptr), not yet
+    // shown; the caller owns it. "Clear"; for a row, "Copy"; when its job
+    // refers to an IFF file that parses, "Analyse File" and one entry per
+    // file content (fileContentViewer_n); when the row holds a payload,
+    // "Show Data".
+    QMenu* createItemMenu(QTreeWidgetItem* p_pItem);
+    // The IFF file a job's entry refers to: the received file, else the file
+    // named in its request text; empty for none.
+    static QString iffFileOf(const QTreeWidgetItem* p_pEntry);
+
     // Reports handed in and not yet applied.
     int waitingReports() const;
     // Reports not shown because their job had left the view limit before
     // the view got to them.
     qint64 reportsNotShown() const;
+
+signals:
+    // "Analyse File" was chosen for the IFF file at p_strPath.
+    void analyseFileRequested(QString p_strPath);
 
 public slots:
     // Fills the job entry: host, times, status, request text and its lines,
@@ -95,7 +110,8 @@ public slots:
     void slot_receive_notificiation(int p_nId, int p_nReason, QString p_strNote);
     void slotApplySslClientCertificates(int p_nReqId, QSslCertificate p_clientCert);
     void slotApplyHeaderFields(int p_nReqId, vecParameter_t p_headers);
-    // "Clear" and "Copy" for the entry at p_pos (viewport coordinates).
+    // The menu of createItemMenu() for the row at p_pos (viewport
+    // coordinates), shown there.
     void slotRequestCustomContextMenuRequested(QPoint p_pos);
     // Applies the waiting reports, as many as fit in one turn's time budget;
     // the rest follow in the next turn.

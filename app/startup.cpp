@@ -94,7 +94,13 @@ options_t parseCommandLine(const QStringList& p_arguments)
         QStringLiteral("n"));
     const QCommandLineOption timeout(
         QStringLiteral("timeout"), QStringLiteral("End the run after <seconds>."), QStringLiteral("seconds"));
-    parser.addOptions({headless, directory, check, verbose, session, report, junit, cycles, timeout});
+    const QCommandLineOption analyse(QStringLiteral("analyse"),
+                                     QStringLiteral("Open the IFF file <file> in the IFF analyser at start."),
+                                     QStringLiteral("file"));
+    const QCommandLineOption createIff(QStringLiteral("create-iff"),
+                                       QStringLiteral("Open the \"Create IFF File\" window at start."));
+    parser.addOptions(
+        {headless, directory, check, verbose, session, report, junit, cycles, timeout, analyse, createIff});
     parser.process(p_arguments);
 
     options_t options;
@@ -102,6 +108,8 @@ options_t parseCommandLine(const QStringList& p_arguments)
     options.check = parser.isSet(check);
     options.verbose = parser.isSet(verbose);
     options.session.type = parser.value(session);
+    options.analyseFile = parser.value(analyse);
+    options.createIff = parser.isSet(createIff);
     options.session.jsonFile = parser.value(report);
     options.session.junitFile = parser.value(junit);
     bool valid = true;

@@ -32,6 +32,10 @@ struct options_t
     bool check = false;
     // A test session run: --session, --report, --junit, --cycles, --timeout.
     sessionRun_c::options_t session;
+    // --analyse: an IFF file shown in the analyser at start.
+    QString analyseFile;
+    // --create-iff: the "Create IFF File" window opened at start.
+    bool createIff = false;
 };
 // Reads the command line (the program's arguments as main() got them, before
 // the application object took its own). --help and --version print their

@@ -2,10 +2,11 @@
 # virtual X display (after a build), then gives it a fresh demo runtime
 # folder and starts the program with the window there, with the arguments
 # of start_server. The program is ended and the folder removed on exit.
-# Sets: dir (the runtime folder), port (HTTP; HTTPS is the one above).
+# Expects: port (HTTP; HTTPS is the one above), optionally screen (the
+# display's size, 1024x768 by default). Sets: dir (the runtime folder).
 if [ -z "${QX_SCREENSHOT_DISPLAY:-}" ]; then
   ./scripts/build.sh >/dev/null
-  exec env QX_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  exec env QX_SCREENSHOT_DISPLAY=1 xvfb-run -a -s "-screen 0 ${screen:-1024x768}x24" "$0" "$@"
 fi
 
 dir="$(mktemp -d)"

@@ -7,9 +7,20 @@
 #include "requestLogView.h"
 #include "serverContext.h"
 #include "serviceHook.h"
+#include "dataViewer.h"
+#include "iffBuilder.h"
+#include "iffFileReader.h"
+#include "updateFileCreator.h"
 #include "treeDump.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QPushButton>
 #include <QSettings>
 #include <QTcpServer>
@@ -137,6 +148,99 @@ private slots:
         QCOMPARE(window.closeHint(), hint);
         QCOMPARE(window.close(), closes);
         QCOMPARE(shown, messages);
+    }
+
+    // A device's upload of a 0xC706 file: its "IFF-File" rows, and the
+    // entry's menu with the analyser and one viewer per content.
+    void receivedIffFileMenu()
+    {
+        QImage signature(40, 20, QImage::Format_RGB32);
+        signature.fill(Qt::blue);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && signature.save(&buffer, "PNG"));
+        const auto picture = [](const QByteArray& p_arrFaux, const QByteArray& p_arrName, const QByteArray& p_arrData) {
+            return qxIff_n::makeContentForm(0xC706, p_arrData, p_arrFaux, p_arrName, QByteArray(), QByteArray());
+        };
+        QString name = "dev", version = "1";
+        const QByteArray file = qxIff_n::buildIffFile(
+            {picture("s", "sig.png", png), picture("b", "bc1", "4006381333931"), picture("x", "x.bin", "?")}, name,
+            version);
+        QTemporaryDir dir;
+        const QString stored = dir.filePath("upload-1");
+        QFile out(stored);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        out.close();
+
+        mainWindow_c window(m_settings);
+        window.requestLog()->slot_receive_file(QHostAddress::LocalHost, 7, "dev.iff", stored);
+        QTreeWidgetItem* entry = window.requestLog()->requestList()->entry(7);
+        QVERIFY(entry);
+        QTreeWidgetItem* iff = entry->child(0);
+        QCOMPARE(iff->text(0), "IFF-File");
+        QCOMPARE(iff->child(0)->text(2), "FORM Quarnex Interface File");
+        QCOMPARE(iff->child(0)->childCount(), 4); // three QXF0 forms and QXFV
+
+        QScopedPointer<QMenu> menu(window.requestLog()->createItemMenu(entry));
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            texts << action->text();
+        QCOMPARE(texts, QStringList({"Clear", "Copy", "Analyse File", "Show Signature Image sig.png",
+                                     "Show Barcode Text bc1", "Unknown file content of type 0x0078 x.bin"}));
+        QVERIFY(!menu->actions().last()->isEnabled());
+
+        menu->actions().at(2)->trigger();
+        const QList<iffFileReader_c*> readers = window.findChildren<iffFileReader_c*>();
+        QCOMPARE(readers.size(), 1);
+        QCOMPARE(readers.first()->windowTitle(), stored);
+
+        menu->actions().at(3)->trigger();
+        menu->actions().at(4)->trigger();
+        QScrollArea* signatureWindow = nullptr;
+        dataViewer_c* barcodeWindow = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->windowTitle() == "Signature sig.png")
+                signatureWindow = qobject_cast<QScrollArea*>(widget);
+            if (widget->windowTitle() == "Barcode bc1")
+                barcodeWindow = qobject_cast<dataViewer_c*>(widget);
+        }
+        QVERIFY(signatureWindow && barcodeWindow);
+        QCOMPARE(signatureWindow->findChild<QLabel*>("picture")->pixmap(Qt::ReturnByValue).size(), QSize(40, 20));
+        QCOMPARE(barcodeWindow->tabs()->tabText(barcodeWindow->tabs()->currentIndex()), "Text");
+        QCOMPARE(barcodeWindow->text(), "4006381333931");
+        signatureWindow->close();
+        barcodeWindow->close();
+
+        // A chunk row holds its payload: "Show Data".
+        QTreeWidgetItem* data = iff->child(0)->child(1)->child(2);
+        QCOMPARE(data->text(0), "DATA");
+        QScopedPointer<QMenu> rowMenu(window.requestLog()->createItemMenu(data));
+        QCOMPARE(rowMenu->actions().last()->text(), "Show Data");
+
+        // An entry without a file: "Clear" and "Copy" only.
+        window.requestLog()->slotBodyContent(8, "status=ok", 0);
+        QScopedPointer<QMenu> plainMenu(window.requestLog()->createItemMenu(window.requestLog()->requestList()->entry(8)));
+        QCOMPARE(plainMenu->actions().size(), 2);
+    }
+
+    // The "IFF" button analyses a file asked for; its menu also creates.
+    void iffToolButton()
+    {
+        mainWindow_c window(m_settings);
+        QStringList captions;
+        window.setFileAsker([&captions](const QString& p_strCaption, const QString&) {
+            captions << p_strCaption;
+            return QStringLiteral("/no/such/file.iff");
+        });
+        window.findChild<QToolButton*>("iffButton")->click();
+        QCOMPARE(captions.size(), 1);
+        const QList<iffFileReader_c*> readers = window.findChildren<iffFileReader_c*>();
+        QCOMPARE(readers.size(), 1);
+        QCOMPARE(readers.first()->windowTitle(), "Failed to open file: /no/such/file.iff");
+        QAction* create = window.findChild<QAction*>("createIffFile");
+        QVERIFY(create->isEnabled());
+        create->trigger();
+        QVERIFY(window.iffCreator() && window.iffCreator()->isVisible());
     }
 
 private:
