@@ -1,0 +1,62 @@
+#pragma once
+
+#include "deviceTelegram.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+
+// What one simulated device holds and does, without sockets or timers: its
+// clock, its variables, its named lists and the records waiting to be
+// delivered. The network side (simulatedDevice_c) feeds it the commands of
+// each answer and the files it fetched, and sends what it asks for.
+class deviceModel_c
+{
+public:
+    // A file the device has to fetch before it can go on.
+    struct fetch_t
+    {
+        QString path;     // on the server, as the command gave it
+        QString listName; // the list it becomes; empty for a stored file
+    };
+
+    explicit deviceModel_c(const QString& p_strType);
+
+    // With p_bWrongListValue the event-chain record carries a value that is
+    // not in the list (one way a real device goes wrong).
+    void setWrongListValue(bool p_bOn) { m_bWrongListValue = p_bOn; }
+
+    // The record to deliver next; a poll (no pairs) when none is waiting.
+    devicePairs_t nextRecord() const;
+    bool hasRecord() const { return !m_records.isEmpty(); }
+    // The record from nextRecord() was acknowledged: it leaves the memory.
+    void recordDelivered();
+
+    // Carries out the commands of an answer, in order. Files to fetch are
+    // returned; each one's content comes back through fileFetched().
+    QList<fetch_t> processAnswer(const devicePairs_t& p_answer);
+    // p_arrContent of p_fetch arrived (p_bOk false: it could not be fetched).
+    void fileFetched(const fetch_t& p_fetch, const QByteArray& p_arrContent, bool p_bOk);
+
+    QString variable(const QString& p_strName) const { return m_variables.value(p_strName); }
+    QList<QStringList> list(const QString& p_strName) const { return m_lists.value(p_strName); }
+    // The device's clock: the host's, shifted by the last time command.
+    QDateTime clock() const { return QDateTime::currentDateTime().addSecs(m_nClockOffset); }
+    int storedFiles() const { return m_storedFiles.size(); }
+
+private:
+    void queue(const devicePairs_t& p_record) { m_records.append(p_record); }
+    void systemMessage(const QString& p_strDetail, int p_nReason);
+    void runEventChain(const QString& p_strName);
+    void reportVariables(const QString& p_strText);
+    void setVariable(const QString& p_strText);
+
+    QMap<QString, QString> m_variables;
+    QHash<QString, QList<QStringList>> m_lists;
+    QHash<QString, QByteArray> m_storedFiles;
+    QList<devicePairs_t> m_records;
+    qint64 m_nClockOffset = 0;
+    bool m_bWrongListValue = false;
+};
