@@ -32,6 +32,7 @@ struct runOptions_t
     QString type;
     int durationS = 0;
     QString report;
+    quint32 seed = 1;
 };
 
 bool readOptions(const QCoreApplication& p_app, runOptions_t* p_pOptions)
@@ -82,7 +83,7 @@ bool readOptions(const QCoreApplication& p_app, runOptions_t* p_pOptions)
     p_pOptions->report = parser.value(report);
     if (p_pOptions->devices < 1 || p_pOptions->firstAddress.protocol() != QAbstractSocket::IPv4Protocol)
         return fail(QStringLiteral("--devices needs a count and --first-address an IPv4 address"));
-    QRandomGenerator::global()->seed(parser.value(seed).toUInt());
+    p_pOptions->seed = parser.value(seed).toUInt();
     return true;
 }
 
@@ -108,10 +109,10 @@ int main(int argc, char* argv[])
     }
     QElapsedTimer clock;
     clock.start();
+    QRandomGenerator random(options.seed);
     // Spread over the first poll interval, so the fleet does not poll in step.
     for (auto& device : fleet) {
-        const int offset =
-            options.devices > 1 ? QRandomGenerator::global()->bounded(options.device.pollMs / 4 + 1) : 0;
+        const int offset = options.devices > 1 ? random.bounded(options.device.pollMs / 4 + 1) : 0;
         QTimer::singleShot(offset, device.get(), &simulatedDevice_c::start);
     }
     if (options.durationS > 0) {

@@ -1,0 +1,108 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+// qxdevice against the server without a window running the standard test:
+// both programs' exit status and reports, as a CI job would read them.
+class tst_QxDevice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkpath("dl") && QDir().mkpath("up"));
+        // The key K1 with the value V1 after a row too short to hold a key.
+        writeFile("dl/http test li.txt", "short\tline\nx\tV1\ty\tK1\n");
+        writeFile("dl/http-test-phase1-X.iff", "FORM");
+        writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
+    }
+
+    void standard_data()
+    {
+        QTest::addColumn<QStringList>("deviceArguments");
+        QTest::addColumn<int>("serverExit");
+        QTest::addColumn<QString>("errorKey"); // counted by the second device's session
+
+        // The setup takes seven telegrams, each cycle seven more.
+        const QStringList two{"--devices", "2", "--requests", "21"};
+        QTest::newRow("level 1, two devices") << two << 0 << QString();
+        QTest::newRow("level 1 enciphered, two devices")
+            << two + QStringList{"--key", "morvint"} << 0 << QString();
+        QTest::newRow("a wrong list value")
+            << QStringList{"--first-address", "127.0.0.3", "--fault", "wrong-list-value", "--requests", "14"}
+            << 1 << "4";
+    }
+    void standard()
+    {
+        QFETCH(QStringList, deviceArguments);
+        QFETCH(int, serverExit);
+        QFETCH(QString, errorKey);
+        const bool faulty = serverExit != 0;
+
+        writeFile("qxwebserver.cfg", "dl-dir: ZGw=\n"                     // dl
+                                     "up-dir: dXA=\n"                     // up
+                                     "http-level-1-base-path: L2RhdGE=\n" // /data
+                                     "comm-key: 6d6f7276696e74\n");       // morvint
+        QFile::remove("server.json");
+        QFile::remove("device.json");
+        QProcess server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        server.setProcessEnvironment(environment);
+        // A faulty device never completes its cycles: the time limit ends the run.
+        server.start(QX_WEBSERVER_BINARY, {"--headless", "--session", "standard", "--cycles", "2", "--report",
+                                           "server.json", "--timeout", faulty ? "6" : "30"});
+        while (!server.canReadLine())
+            QVERIFY2(server.waitForReadyRead(10000), "no listener line");
+        const QRegularExpressionMatch listening =
+            QRegularExpression("^HTTP listener on port (\\d+)").match(QString::fromUtf8(server.readLine()));
+        QVERIFY(listening.hasMatch());
+
+        QProcess device;
+        device.start(QX_DEVICE_BINARY,
+                     QStringList{"--server", "http://127.0.0.1:" + listening.captured(1), "--level", "1",
+                                 "--poll-ms", "600", "--quiet", "--report", "device.json"} +
+                         deviceArguments);
+        QVERIFY(device.waitForFinished(30000));
+        QVERIFY(server.waitForFinished(30000));
+        QCOMPARE(device.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(device.exitCode(), 0);
+        QCOMPARE(server.exitCode(), serverExit);
+
+        // Every telegram acknowledged, every answer a 200.
+        const QJsonObject fleet = readJson("device.json").value("fleet").toObject();
+        QCOMPARE(fleet.value("errors").toInt(), 0);
+        QCOMPARE(fleet.value("answers").toObject().keys(), QStringList{"200"});
+
+        const QJsonArray sessions = readJson("server.json").value("sessions").toArray();
+        QCOMPARE(sessions.size(), faulty ? 1 : 2);
+        for (const QJsonValue& session : sessions) {
+            const QJsonObject object = session.toObject();
+            QCOMPARE(object.value("cycles").toInt(), faulty ? 0 : 2);
+            const QJsonObject errors = object.value("errors").toObject();
+            QCOMPARE(errors.contains(errorKey), faulty);
+        }
+    }
+
+private:
+    static void writeFile(const QString& p_strName, const QByteArray& p_arrContent)
+    {
+        QFile file(p_strName);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(p_arrContent) == p_arrContent.size());
+    }
+    static QJsonObject readJson(const QString& p_strName)
+    {
+        QFile file(p_strName);
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                              : QJsonObject();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_QxDevice)
+#include "tst_qxdevice.moc"
