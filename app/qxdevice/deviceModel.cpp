@@ -1,5 +1,7 @@
 #include "deviceModel.h"
 
+#include "iffBuilder.h"
+#include "iffFileBuilders.h"
 #include "textCodec.h"
 
 namespace {
@@ -57,16 +59,17 @@ QList<deviceModel_c::fetch_t> deviceModel_c::processAnswer(const devicePairs_t& 
         } else if (name == "qx_setup_list") {
             const int comma = value.indexOf(QLatin1Char(','));
             if (comma > 0)
-                fetches.append({value.mid(comma + 1), value.left(comma)});
+                fetches.append({value.mid(comma + 1), value.left(comma), QString(), QByteArray()});
         } else if (name == "qx_load_file") {
-            fetches.append({value, QString()});
+            fetches.append({value, QString(), QString(), QByteArray()});
         } else if (name == "qx_send_file") {
-            // The object named in the second field goes up as an IFF file:
-            // the device tells that it packs it and that it went out.
+            // "path,object,...": the device packs the object, says so, and
+            // starts sending; the finished upload is told by fileFetched().
             const QString object = value.section(QLatin1Char(','), 1, 1);
+            const QString file = object + QStringLiteral(".iff");
             systemMessage(object, 1014);
-            systemMessage(object + QStringLiteral(".iff"), 1007);
-            systemMessage(object + QStringLiteral(".iff"), 1016);
+            systemMessage(file, 1007);
+            fetches.append({value.section(QLatin1Char(','), 0, 0), QString(), file, packObject(object)});
         } else if (name == "qx_ek") {
             runEventChain(value);
         }
@@ -111,8 +114,31 @@ void deviceModel_c::runEventChain(const QString& p_strName)
     }
 }
 
+QByteArray deviceModel_c::packObject(const QString& p_strObject) const
+{
+    QByteArray data;
+    if (p_strObject == QLatin1String("syslog")) {
+        data = clock().toString(Qt::ISODate).toLatin1() + " system log of a simulated device\n";
+        for (auto it = m_variables.cbegin(); it != m_variables.cend(); ++it)
+            data += textCodec_n::to8Bit(it.key() + QLatin1Char('=') + it.value()) + '\n';
+    } else {
+        for (const QStringList& row : m_lists.value(p_strObject))
+            data += textCodec_n::to8Bit(row.join(QLatin1Char('\t'))) + '\n';
+    }
+    QString creator;
+    QString version;
+    return qxIff_n::buildIffFile(
+        {qxIff_n::makeContentForm(qxIff_n::fileTypeUnspecified, data, QByteArray(),
+                                  textCodec_n::to8Bit(p_strObject), QByteArray(), QByteArray())},
+        creator, version);
+}
+
 void deviceModel_c::fileFetched(const fetch_t& p_fetch, const QByteArray& p_arrContent, bool p_bOk)
 {
+    if (p_fetch.isUpload()) {
+        systemMessage(p_fetch.uploadName, p_bOk ? 1016 : 1);
+        return;
+    }
     if (p_fetch.listName.isEmpty()) {
         if (p_bOk) {
             m_storedFiles.insert(p_fetch.path, p_arrContent);

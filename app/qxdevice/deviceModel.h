@@ -15,11 +15,15 @@
 class deviceModel_c
 {
 public:
-    // A file the device has to fetch before it can go on.
+    // A file the device fetches from the server, or sends to it, before it
+    // goes on with its records.
     struct fetch_t
     {
-        QString path;     // on the server, as the command gave it
-        QString listName; // the list it becomes; empty for a stored file
+        QString path;       // on the server, as the command gave it
+        QString listName;   // the list a fetched file becomes; empty for a stored file
+        QString uploadName; // the name of a file sent; empty for a fetch
+        QByteArray content; // of a file sent
+        bool isUpload() const { return !uploadName.isEmpty(); }
     };
 
     explicit deviceModel_c(const QString& p_strType);
@@ -34,10 +38,11 @@ public:
     // The record from nextRecord() was acknowledged: it leaves the memory.
     void recordDelivered();
 
-    // Carries out the commands of an answer, in order. Files to fetch are
-    // returned; each one's content comes back through fileFetched().
+    // Carries out the commands of an answer, in order. Files to fetch or to
+    // send are returned; each one's outcome comes back through fileFetched().
     QList<fetch_t> processAnswer(const devicePairs_t& p_answer);
-    // p_arrContent of p_fetch arrived (p_bOk false: it could not be fetched).
+    // p_arrContent of p_fetch arrived, or the upload p_fetch went out (p_bOk
+    // false: it could not be fetched or sent).
     void fileFetched(const fetch_t& p_fetch, const QByteArray& p_arrContent, bool p_bOk);
 
     QString variable(const QString& p_strName) const { return m_variables.value(p_strName); }
@@ -49,6 +54,8 @@ public:
 private:
     void queue(const devicePairs_t& p_record) { m_records.append(p_record); }
     void systemMessage(const QString& p_strDetail, int p_nReason);
+    // The object a file-send command names, packed as an IFF file.
+    QByteArray packObject(const QString& p_strObject) const;
     void runEventChain(const QString& p_strName);
     void reportVariables(const QString& p_strText);
     void setVariable(const QString& p_strText);

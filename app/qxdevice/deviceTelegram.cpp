@@ -12,6 +12,17 @@ QByteArray wireValue(const QString& p_strValue)
     return QUrl::toPercentEncoding(p_strValue);
 }
 
+// A level-0 telegram is known by its "table" pair: the record's table or
+// type, "poll" for a telegram without a record.
+QString tableName(const devicePairs_t& p_record)
+{
+    for (const auto& pair : p_record) {
+        if (pair.first == "qx_table" || pair.first == "qx_type")
+            return pair.second;
+    }
+    return QStringLiteral("poll");
+}
+
 } // namespace
 
 deviceTelegram_c::deviceTelegram_c(int p_nLevel, const QString& p_strKey, const QString& p_strCipherBegin)
@@ -34,6 +45,8 @@ QByteArray deviceTelegram_c::query(const devicePairs_t& p_record, bool p_bBadCip
     devicePairs_t pairs;
     if (m_nLevel == 1)
         pairs.append({"qx_api", QStringLiteral("1")});
+    else
+        pairs.append({"table", tableName(p_record)});
     pairs += p_record;
     const bool enciphered = !m_strKey.isEmpty();
     if (m_nLevel == 0) {

@@ -12,7 +12,8 @@ using devicePairs_t = QVector<QPair<QByteArray, QString>>;
 
 // The device's side of one data telegram and its answer, without sockets.
 //
-// Level 1 marks the telegram with qx_api=1 in front; level 0 appends the
+// Level 1 marks the telegram with qx_api=1 in front; level 0 with the pair
+// "table" (the record's table or type, "poll" for none) and appends the
 // pair "checksum" (the sum of the Windows-1252 bytes of every other value,
 // the cipher-end value included, the cipher-begin value not). With a key
 // every value after the cipher-begin pair is enciphered in order on one key

@@ -64,8 +64,11 @@ void simulatedDevice_c::stop()
         return;
     m_bStopped = true;
     m_timer.stop();
-    if (m_pSocket)
+    // The exchange under way is dropped, not counted as unanswered.
+    if (m_pSocket) {
+        m_pSocket->disconnect(this);
         m_pSocket->abort();
+    }
     emit finished();
 }
 
@@ -118,15 +121,32 @@ void simulatedDevice_c::fetchNext()
         return;
     }
     const deviceModel_c::fetch_t fetch = m_fetches.takeFirst();
-    exchange(get(fetch.path), [this, fetch](int p_nStatus, const QByteArray& p_arrBody) {
+    const QByteArray request = fetch.isUpload() ? upload(fetch) : get(fetch.path);
+    exchange(request, [this, fetch](int p_nStatus, const QByteArray& p_arrBody) {
         if (!m_options.quiet)
-            QTextStream(stdout) << m_source.toString() << " GET " << fetch.path << " -> " << p_nStatus << ' '
-                                << p_arrBody.size() << " bytes\n";
+            QTextStream(stdout) << m_source.toString() << (fetch.isUpload() ? " POST " : " GET ")
+                                << fetch.path << ' ' << (fetch.isUpload() ? fetch.uploadName : QString())
+                                << " -> " << p_nStatus << ' '
+                                << (fetch.isUpload() ? fetch.content : p_arrBody).size() << " bytes\n";
         if (p_nStatus != 200)
             ++m_statistics.errors;
         m_model.fileFetched(fetch, p_arrBody, p_nStatus == 200);
         fetchNext();
     });
+}
+
+QByteArray simulatedDevice_c::upload(const deviceModel_c::fetch_t& p_fetch) const
+{
+    // A form with the action and the file, as the device's HTTP client sends it.
+    const QByteArray boundary = "qxdevice-" + QByteArray::number(m_nNumber);
+    const QByteArray part = "--" + boundary + "\r\nContent-Disposition: form-data; name=";
+    const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part + "\"filename\"; filename=\"" +
+                            p_fetch.uploadName.toUtf8() +
+                            "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + p_fetch.content +
+                            "\r\n--" + boundary + "--\r\n";
+    return "POST " + p_fetch.path.toUtf8() + " HTTP/1.1\r\nHost: " + m_options.server.host().toUtf8() +
+           "\r\nConnection: close\r\nContent-Type: multipart/form-data; boundary=" + boundary +
+           "\r\nContent-Length: " + QByteArray::number(form.size()) + "\r\n\r\n" + form;
 }
 
 void simulatedDevice_c::scheduleNext()

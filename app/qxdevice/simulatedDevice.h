@@ -55,6 +55,7 @@ private:
     void fetchNext();
     void scheduleNext();
     QByteArray get(const QString& p_strTarget) const;
+    QByteArray upload(const deviceModel_c::fetch_t& p_fetch) const;
 
     int m_nNumber;
     QHostAddress m_source;

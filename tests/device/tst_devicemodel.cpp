@@ -30,6 +30,11 @@ private slots:
             << QStringList{"qx_table=sysmsg&qx_col_detail2=syslog&qx_col_reason=1014",
                            "qx_table=sysmsg&qx_col_detail2=syslog.iff&qx_col_reason=1007",
                            "qx_table=sysmsg&qx_col_detail2=syslog.iff&qx_col_reason=1016"};
+        QTest::newRow("system log refused")
+            << devicePairs_t{{"qx_send_file", "/refused,syslog,0"}} << false
+            << QStringList{"qx_table=sysmsg&qx_col_detail2=syslog&qx_col_reason=1014",
+                           "qx_table=sysmsg&qx_col_detail2=syslog.iff&qx_col_reason=1007",
+                           "qx_table=sysmsg&qx_col_detail2=syslog.iff&qx_col_reason=1"};
         QTest::newRow("list loaded, event chain, value read back")
             << devicePairs_t{{"qx_setup_list", "http test li" + list},
                              {"qx_ek", "F1"},
@@ -66,7 +71,8 @@ private slots:
         // One command at a time, as the server sends them.
         for (const auto& item : answer) {
             for (const auto& fetch : model.processAnswer({item})) {
-                const bool present = !fetch.listName.startsWith(QLatin1String("absent"));
+                const bool present = !fetch.listName.startsWith(QLatin1String("absent")) &&
+                                     !fetch.path.startsWith(QLatin1String("/refused"));
                 model.fileFetched(fetch, "short\tline\tonly\nx\tV1\ty\tK1\n", present);
             }
         }

@@ -24,13 +24,18 @@ private slots:
     {
         QTest::addColumn<QStringList>("deviceArguments");
         QTest::addColumn<int>("serverExit");
-        QTest::addColumn<QString>("errorKey"); // counted by the second device's session
+        QTest::addColumn<QString>("errorKey"); // counted by the faulty device's session
 
         // The setup takes seven telegrams, each cycle seven more.
         const QStringList two{"--devices", "2", "--requests", "21"};
-        QTest::newRow("level 1, two devices") << two << 0 << QString();
-        QTest::newRow("level 1 enciphered, two devices")
-            << two + QStringList{"--key", "morvint"} << 0 << QString();
+        const QStringList key{"--key", "morvint"};
+        for (const char* level : {"0", "1"}) {
+            const QStringList levelTwo = QStringList{"--level", level} + two;
+            QTest::newRow(qPrintable(QStringLiteral("level %1, two devices").arg(level)))
+                << levelTwo << 0 << QString();
+            QTest::newRow(qPrintable(QStringLiteral("level %1 enciphered, two devices").arg(level)))
+                << levelTwo + key << 0 << QString();
+        }
         QTest::newRow("a wrong list value")
             << QStringList{"--first-address", "127.0.0.3", "--fault", "wrong-list-value", "--requests", "14"}
             << 1 << "4";
@@ -44,8 +49,10 @@ private slots:
 
         writeFile("qxwebserver.cfg", "dl-dir: ZGw=\n"                     // dl
                                      "up-dir: dXA=\n"                     // up
+                                     "http-level-0-base-path: L2RhdGE=\n" // /data
                                      "http-level-1-base-path: L2RhdGE=\n" // /data
                                      "comm-key: 6d6f7276696e74\n");       // morvint
+        QVERIFY(QDir("up").removeRecursively() && QDir().mkpath("up"));
         QFile::remove("server.json");
         QFile::remove("device.json");
         QProcess server;
@@ -63,10 +70,9 @@ private slots:
         QVERIFY(listening.hasMatch());
 
         QProcess device;
-        device.start(QX_DEVICE_BINARY,
-                     QStringList{"--server", "http://127.0.0.1:" + listening.captured(1), "--level", "1",
-                                 "--poll-ms", "600", "--quiet", "--report", "device.json"} +
-                         deviceArguments);
+        device.start(QX_DEVICE_BINARY, QStringList{"--server", "http://127.0.0.1:" + listening.captured(1),
+                                                   "--poll-ms", "600", "--quiet", "--report", "device.json"} +
+                                           deviceArguments);
         QVERIFY(device.waitForFinished(30000));
         QVERIFY(server.waitForFinished(30000));
         QCOMPARE(device.exitStatus(), QProcess::NormalExit);
@@ -77,6 +83,9 @@ private slots:
         const QJsonObject fleet = readJson("device.json").value("fleet").toObject();
         QCOMPARE(fleet.value("errors").toInt(), 0);
         QCOMPARE(fleet.value("answers").toObject().keys(), QStringList{"200"});
+
+        // Each cycle's system log reached the upload area.
+        QVERIFY(!QDir("up").entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
 
         const QJsonArray sessions = readJson("server.json").value("sessions").toArray();
         QCOMPARE(sessions.size(), faulty ? 1 : 2);
