@@ -69,7 +69,10 @@ QList<deviceModel_c::fetch_t> deviceModel_c::processAnswer(const devicePairs_t& 
             const QString file = object + QStringLiteral(".iff");
             systemMessage(object, 1014);
             systemMessage(file, 1007);
-            fetches.append({value.section(QLatin1Char(','), 0, 0), QString(), file, packObject(object)});
+            if (m_nFaults & deviceFaults_n::NoUpload)
+                systemMessage(file, 1016);
+            else
+                fetches.append({value.section(QLatin1Char(','), 0, 0), QString(), file, packObject(object)});
         } else if (name == "qx_ek") {
             runEventChain(value);
         }
@@ -106,7 +109,7 @@ void deviceModel_c::runEventChain(const QString& p_strName)
         if (row.size() <= kKeyColumn)
             continue;
         QString value = row.at(kValueColumn);
-        if (m_bWrongListValue)
+        if (m_nFaults & deviceFaults_n::WrongListValue)
             value += QLatin1Char('!');
         m_variables.insert(QStringLiteral("setup.GlobVarStr2"), value);
         queue({{"qx_table", kLookupRecord}, {"qx_col_key", row.at(kKeyColumn)}, {"qx_col_value", value}});

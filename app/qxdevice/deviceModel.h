@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deviceFaults.h"
 #include "deviceTelegram.h"
 
 #include <QDateTime>
@@ -28,9 +29,8 @@ public:
 
     explicit deviceModel_c(const QString& p_strType);
 
-    // With p_bWrongListValue the event-chain record carries a value that is
-    // not in the list (one way a real device goes wrong).
-    void setWrongListValue(bool p_bOn) { m_bWrongListValue = p_bOn; }
+    // The deviceFaults_n bits the model plays (wrong list value, no upload).
+    void setFaults(int p_nFaults) { m_nFaults = p_nFaults; }
 
     // The record to deliver next; a poll (no pairs) when none is waiting.
     devicePairs_t nextRecord() const;
@@ -65,5 +65,5 @@ private:
     QHash<QString, QByteArray> m_storedFiles;
     QList<devicePairs_t> m_records;
     qint64 m_nClockOffset = 0;
-    bool m_bWrongListValue = false;
+    int m_nFaults = 0;
 };

@@ -1,6 +1,7 @@
 #include "deviceTelegram.h"
 
 #include "Rc4Box.h"
+#include "deviceFaults.h"
 #include "textCodec.h"
 
 #include <QUrl>
@@ -40,7 +41,7 @@ quint32 deviceTelegram_c::checksum(const devicePairs_t& p_record)
     return sum;
 }
 
-QByteArray deviceTelegram_c::query(const devicePairs_t& p_record, bool p_bBadCipherEnd)
+QByteArray deviceTelegram_c::query(const devicePairs_t& p_record, int p_nFaults)
 {
     devicePairs_t pairs;
     if (m_nLevel == 1)
@@ -53,7 +54,8 @@ QByteArray deviceTelegram_c::query(const devicePairs_t& p_record, bool p_bBadCip
         devicePairs_t summed = pairs;
         if (enciphered)
             summed.append({endName(), m_strCipherBegin});
-        pairs.append({"checksum", QString::number(checksum(summed))});
+        pairs.append({"checksum", QString::number(checksum(summed) +
+                                                  ((p_nFaults & deviceFaults_n::BadChecksum) ? 1 : 0))});
     }
 
     QByteArray query;
@@ -81,7 +83,7 @@ QByteArray deviceTelegram_c::query(const devicePairs_t& p_record, bool p_bBadCip
     for (int n = first; n < pairs.size(); ++n)
         append(pairs.at(n).first, m_box.crypt(textCodec_n::to8Bit(pairs.at(n).second)).toHex().toUpper());
     QByteArray end = textCodec_n::to8Bit(m_strCipherBegin);
-    if (p_bBadCipherEnd)
+    if (p_nFaults & deviceFaults_n::BadCipherEnd)
         end += 'X';
     append(endName(), m_box.crypt(end).toHex().toUpper());
     return query;

@@ -28,9 +28,10 @@ public:
     // sends in clear to start the cipher (a fresh one per telegram).
     deviceTelegram_c(int p_nLevel, const QString& p_strKey, const QString& p_strCipherBegin);
 
-    // The query string of p_record (without "?"). With p_bBadCipherEnd the
-    // cipher-end value is one that does not decipher to the begin value.
-    QByteArray query(const devicePairs_t& p_record, bool p_bBadCipherEnd = false);
+    // The query string of p_record (without "?"). p_nFaults: deviceFaults_n
+    // bits; BadChecksum adds one to the checksum, BadCipherEnd sends a
+    // cipher-end value that does not decipher to the begin value.
+    QByteArray query(const devicePairs_t& p_record, int p_nFaults = 0);
     // The answer body as items, deciphered after the request's key stream.
     // Only meaningful after query().
     devicePairs_t readAnswer(const QByteArray& p_arrBody);

@@ -1,6 +1,7 @@
 // qxdevice: plays one or many devices against a server of the device
 // protocol, each from its own source address.
 
+#include "deviceFaults.h"
 #include "fleetReport.h"
 #include "simulatedDevice.h"
 
@@ -51,7 +52,8 @@ bool readOptions(const QCoreApplication& p_app, runOptions_t* p_pOptions)
     const QCommandLineOption type("type", "Device type in system.type (default X).", "TYPE", "X");
     const QCommandLineOption requests("requests", "Telegrams per device, then stop.", "N", "0");
     const QCommandLineOption duration("duration", "Seconds to run, then stop.", "S", "0");
-    const QCommandLineOption fault("fault", "Misbehave: wrong-list-value.", "NAME");
+    const QCommandLineOption fault(
+        "fault", "Misbehave on purpose: " + deviceFaults_n::names().join(", ") + ".", "NAME");
     const QCommandLineOption seed("seed", "Seed of the random start offsets.", "N", "1");
     const QCommandLineOption report("report", "Write the summary as JSON.", "FILE");
     const QCommandLineOption quiet("quiet", "No line per exchange.");
@@ -72,9 +74,11 @@ bool readOptions(const QCoreApplication& p_app, runOptions_t* p_pOptions)
     device.requests = parser.value(requests).toInt();
     device.quiet = parser.isSet(quiet);
     for (const QString& name : parser.values(fault)) {
-        if (name != QLatin1String("wrong-list-value"))
-            return fail(QStringLiteral("unknown fault %1").arg(name));
-        device.wrongListValue = true;
+        const int fault = deviceFaults_n::fromName(name);
+        if (fault == 0)
+            return fail(QStringLiteral("unknown fault %1; known: %2")
+                            .arg(name, deviceFaults_n::names().join(QStringLiteral(", "))));
+        device.faults |= fault;
     }
     p_pOptions->devices = parser.value(devices).toInt();
     p_pOptions->firstAddress = QHostAddress(parser.value(first));

@@ -48,7 +48,7 @@ simulatedDevice_c::simulatedDevice_c(int p_nNumber, const QHostAddress& p_source
     : QObject(p_pParent), m_nNumber(p_nNumber), m_source(p_source), m_options(p_options), m_model(p_strType)
 {
     m_statistics.name = p_source.toString();
-    m_model.setWrongListValue(p_options.wrongListValue);
+    m_model.setFaults(p_options.faults);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &simulatedDevice_c::sendTelegram);
 }
@@ -91,7 +91,7 @@ void simulatedDevice_c::sendTelegram()
     // A fresh cipher-begin value per telegram.
     auto telegram = std::make_shared<deviceTelegram_c>(
         m_options.level, m_options.key, QString::number(m_nNumber * 100000 + int(++m_nCipherCount % 100000)));
-    const QByteArray query = telegram->query(record);
+    const QByteArray query = telegram->query(record, m_options.faults);
     ++m_statistics.requests;
     exchange(get(m_options.path + QLatin1Char('?') + QString::fromLatin1(query)),
              [this, telegram, record, isRecord](int p_nStatus, const QByteArray& p_arrBody) {

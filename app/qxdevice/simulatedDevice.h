@@ -25,7 +25,7 @@ struct deviceOptions_t
     int requests = 0;      // telegrams per device; 0: no limit
     int timeoutMs = 10000; // per exchange
     bool quiet = false;
-    bool wrongListValue = false;
+    int faults = 0; // deviceFaults_n bits
 };
 
 // One simulated device on the event loop: one exchange at a time, each on

@@ -1,4 +1,5 @@
 #include "HttpV0Processor.h"
+#include "deviceFaults.h"
 #include "deviceTelegram.h"
 #include "telegramExchange.h"
 #include "textCodec.h"
@@ -89,7 +90,8 @@ private slots:
         for (const int level : {0, 1}) {
             deviceTelegram_c device(level, QStringLiteral("morvint"), QStringLiteral("4711"));
             RootRequestMapper::request_t request;
-            const QUrlQuery query(QString::fromLatin1(device.query({{"qx_table", "alive"}}, true)));
+            const QUrlQuery query(
+                QString::fromLatin1(device.query({{"qx_table", "alive"}}, deviceFaults_n::BadCipherEnd)));
             request.parameters = query.queryItems(QUrl::FullyDecoded).toVector();
             telegramExchange_c exchange(level == 1 ? telegramExchange_c::level1()
                                                    : telegramExchange_c::level0());

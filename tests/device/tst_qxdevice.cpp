@@ -23,8 +23,11 @@ private slots:
     void standard_data()
     {
         QTest::addColumn<QStringList>("deviceArguments");
+        QTest::addColumn<QString>("answer"); // the one HTTP status the devices see
+        QTest::addColumn<bool>("uploads");   // system logs in the upload area
         QTest::addColumn<int>("serverExit");
-        QTest::addColumn<QString>("errorKey"); // counted by the faulty device's session
+        QTest::addColumn<int>("sessions");
+        QTest::addColumn<QString>("errorKey"); // counted by a faulty device's session
 
         // The setup takes seven telegrams, each cycle seven more.
         const QStringList two{"--devices", "2", "--requests", "21"};
@@ -32,18 +35,32 @@ private slots:
         for (const char* level : {"0", "1"}) {
             const QStringList levelTwo = QStringList{"--level", level} + two;
             QTest::newRow(qPrintable(QStringLiteral("level %1, two devices").arg(level)))
-                << levelTwo << 0 << QString();
+                << levelTwo << "200" << true << 0 << 2 << QString();
             QTest::newRow(qPrintable(QStringLiteral("level %1 enciphered, two devices").arg(level)))
-                << levelTwo + key << 0 << QString();
+                << levelTwo + key << "200" << true << 0 << 2 << QString();
         }
+        // A device that fails its first cycle never completes one: the time
+        // limit ends the run.
         QTest::newRow("a wrong list value")
             << QStringList{"--first-address", "127.0.0.3", "--fault", "wrong-list-value", "--requests", "14"}
-            << 1 << "4";
+            << "200" << true << 1 << 1 << "4";
+        // The standard test does not look at the file.
+        QTest::newRow("no upload") << QStringList{"--first-address", "127.0.0.4",  "--fault",
+                                                  "no-upload",       "--requests", "21"}
+                                   << "200" << false << 0 << 1 << QString();
+        // Refused before any session sees it.
+        QTest::newRow("a bad cipher end")
+            << QStringList{"--first-address", "127.0.0.5",      "--key",      "morvint",
+                           "--fault",         "bad-cipher-end", "--requests", "3"}
+            << "500" << false << 1 << 0 << QString();
     }
     void standard()
     {
         QFETCH(QStringList, deviceArguments);
+        QFETCH(QString, answer);
+        QFETCH(bool, uploads);
         QFETCH(int, serverExit);
+        QFETCH(int, sessions);
         QFETCH(QString, errorKey);
         const bool faulty = serverExit != 0;
 
@@ -76,24 +93,25 @@ private slots:
         QVERIFY(device.waitForFinished(30000));
         QVERIFY(server.waitForFinished(30000));
         QCOMPARE(device.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(device.exitCode(), 0);
+        const bool acknowledged = answer == "200";
+        QCOMPARE(device.exitCode(), acknowledged ? 0 : 1);
         QCOMPARE(server.exitCode(), serverExit);
 
-        // Every telegram acknowledged, every answer a 200.
+        // Every telegram acknowledged, or none.
         const QJsonObject fleet = readJson("device.json").value("fleet").toObject();
-        QCOMPARE(fleet.value("errors").toInt(), 0);
-        QCOMPARE(fleet.value("answers").toObject().keys(), QStringList{"200"});
+        QCOMPARE(fleet.value("errors").toInt(), acknowledged ? 0 : fleet.value("requests").toInt());
+        QCOMPARE(fleet.value("answers").toObject().keys(), QStringList{answer});
+        QCOMPARE(!QDir("up").entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty(), uploads);
 
-        // Each cycle's system log reached the upload area.
-        QVERIFY(!QDir("up").entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
-
-        const QJsonArray sessions = readJson("server.json").value("sessions").toArray();
-        QCOMPARE(sessions.size(), faulty ? 1 : 2);
-        for (const QJsonValue& session : sessions) {
+        const QJsonArray report = readJson("server.json").value("sessions").toArray();
+        QCOMPARE(report.size(), sessions);
+        for (const QJsonValue& session : report) {
             const QJsonObject object = session.toObject();
             QCOMPARE(object.value("cycles").toInt(), faulty ? 0 : 2);
             const QJsonObject errors = object.value("errors").toObject();
-            QCOMPARE(errors.contains(errorKey), faulty);
+            QCOMPARE(errors.isEmpty(), errorKey.isEmpty());
+            if (!errorKey.isEmpty())
+                QVERIFY(errors.contains(errorKey));
         }
     }
 
