@@ -13,12 +13,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
 // Header names as stored (lower case): built once, copied without allocation.
 const QByteArray kContentType = QByteArrayLiteral("content-type");
 const QByteArray kContentLength = QByteArrayLiteral("content-length");
+const QByteArray kTransferEncoding = QByteArrayLiteral("transfer-encoding");
 const QByteArray kCookie = QByteArrayLiteral("cookie");
 
 // Slice size for multipart bodies and the longest line read back from them.
@@ -76,6 +78,33 @@ std::unique_ptr<QTemporaryFile> openTemporaryFile(const char* p_szPrefix)
                                                  QLatin1String(p_szPrefix) + QLatin1String("XXXXXX"));
     file->open();
     return file;
+}
+
+// The body length a request announces: 0 without a Content-Length header,
+// -1 when it cannot be trusted (a value that is not a plain decimal number,
+// or several headers that disagree). A number beyond the range of qint64
+// gives the largest qint64, which no limit allows.
+qint64 announcedLength(const QList<QByteArray>& p_values)
+{
+    if (p_values.isEmpty())
+        return 0;
+    const QByteArray& first = p_values.first();
+    for (const QByteArray& value : p_values) {
+        if (value != first)
+            return -1;
+    }
+    if (first.isEmpty())
+        return -1;
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    qint64 length = 0;
+    for (const char c : first) {
+        if (c < '0' || c > '9')
+            return -1;
+        const int digit = c - '0';
+        // Checked before the multiplication, so it never overflows.
+        length = length > (largest - digit) / 10 ? largest : length * 10 + digit;
+    }
+    return length;
 }
 
 int hexValue(char p_cDigit)
@@ -254,17 +283,21 @@ void HttpRequest::endOfHeaders()
         if (m_boundary.startsWith('"') && m_boundary.endsWith('"'))
             m_boundary = m_boundary.mid(1, m_boundary.size() - 2);
     }
-    if (m_headers.contains(kContentLength)) {
-        bool ok = false;
-        m_expectedBodySize = m_headers.value(kContentLength).toLongLong(&ok);
-        // A negative length counts as no length, like one that is no number.
-        if (!ok || m_expectedBodySize < 0)
-            m_expectedBodySize = 0;
+    // A body framed in any other way than by one length could be read
+    // differently by a proxy in front of the server, so such a request is
+    // refused rather than guessed at.
+    m_expectedBodySize = announcedLength(m_headers.values(kContentLength));
+    if (m_expectedBodySize < 0 || m_headers.contains(kTransferEncoding)) {
+        qCWarning(lcHttp, "HttpRequest: received broken HTTP request, body length not clear");
+        m_state = Aborted;
+        return;
     }
 
+    // Compared by subtraction: the announced length may be near the largest
+    // qint64, and m_currentSize never exceeds m_maxSize + 1 here.
     if (m_expectedBodySize == 0) {
         m_state = Complete;
-    } else if (m_boundary.isEmpty() && m_expectedBodySize + m_currentSize > m_maxSize) {
+    } else if (m_boundary.isEmpty() && m_expectedBodySize > m_maxSize - m_currentSize) {
         qCWarning(lcHttp, "HttpRequest: expected body is too large");
         m_state = Aborted;
     } else if (!m_boundary.isEmpty() && m_expectedBodySize > m_maxMultiPartSize) {
@@ -297,7 +330,8 @@ qint64 HttpRequest::feedMultipartBody(const char* p_pData, qint64 p_nSize)
     const qint64 taken = std::min({p_nSize, m_expectedBodySize - m_pTempFile->size(), kMultipartSlice});
     m_pTempFile->write(p_pData, taken);
 
-    if (m_pTempFile->size() >= m_maxMultiPartSize) {
+    // maxMultiPartSize is the largest body allowed, as in endOfHeaders().
+    if (m_pTempFile->size() > m_maxMultiPartSize) {
         qCWarning(lcHttp, "HttpRequest: received too many multipart bytes");
         m_state = Aborted;
     } else if (m_pTempFile->size() >= m_expectedBodySize) {

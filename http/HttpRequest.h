@@ -22,9 +22,12 @@ class QTemporaryFile;
 //
 // Limits (read from the settings when the object is made): request line,
 // headers and a plain body together may hold maxRequestSize bytes (default
-// 16000); a multipart body must stay below maxMultiPartSize bytes (default
+// 16000); a multipart body may hold up to maxMultiPartSize bytes (default
 // 1000000) and is streamed into a temporary file rather than kept in memory.
-// A broken request line or an exceeded limit ends in Aborted.
+// A broken request line, an exceeded limit or a body whose length is not
+// clear ends in Aborted. The length is clear only from Content-Length
+// headers that all hold the same plain decimal number; any Transfer-Encoding
+// makes it unclear.
 //
 // Used in one thread only (the connection's worker thread).
 class HttpRequest

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package QXWebServer needs to build, test and run.
 # Idempotent and non-interactive; works as root or through sudo.
+# With --fuzz also the compiler and runtime that scripts/fuzz.sh needs.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   wrk
   dpkg-dev help2man lintian
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

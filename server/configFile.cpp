@@ -102,8 +102,15 @@ void parseLine(const QByteArray& p_arrLine, values_t& p_values)
         }
     }
     if (line.startsWith(c_cmdTableKey)) {
-        // Trimming first drops empty cells at either end of the row.
-        const QByteArray row = line.mid(c_cmdTableKey.size()).trimmed();
+        // The row ends at the first zero byte, like a text. Cut before
+        // trimming, so that white space in front of the zero byte goes too:
+        // a cell written back with it would lose it on the next read.
+        // Trimming drops empty cells at either end of the row.
+        QByteArray row = line.mid(c_cmdTableKey.size());
+        const int zero = row.indexOf('\0');
+        if (zero >= 0)
+            row.truncate(zero);
+        row = row.trimmed();
         p_values.cmdTable.append(QString::fromUtf8(row).split(QLatin1Char('\t')));
         return;
     }

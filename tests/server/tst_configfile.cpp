@@ -104,6 +104,10 @@ void tst_ConfigFile::read_data()
                     v.cmdTable = {{"qx_time", "2024-05-01T12:00:00"}, {"a", "", "b"}, {"x"}};
                 })
         << QStringList();
+    // Found by fuzzing: "x\r" came back as "x" after a save and a start.
+    QTest::newRow("zero byte ends a planning row, white space before it dropped")
+        << QByteArray("cmd-table: \tx\r\0\0\ncmd-table: a\tb \0c\n", 35)
+        << with("kept", [](values_t& v) { v.cmdTable = {{"x"}, {"a", "b"}}; }) << QStringList();
 }
 
 void tst_ConfigFile::read()
