@@ -21,7 +21,7 @@ QString datedFileName(const QString& p_strPattern, const QDate& p_date);
 
 // Appends "yyyy.MM.dd hh:mm:ss.zzz;host;request\n" to the file that
 // p_strPattern names for the receive date (both in local time, whatever the
-// time spec of p_received); p_arrRequest is UTF-8 text.
+// Qt::TimeSpec of p_received); p_arrRequest is UTF-8 text.
 // Thread-safe: writers of every thread append whole lines under one lock.
 // False when the file cannot be opened or not all bytes were written.
 bool appendLine(const QString& p_strPattern, const QDateTime& p_received, const QString& p_strHost,
