@@ -1,5 +1,4 @@
 #include "MapperFixture.h"
-#include "Rc4Box.h"
 #include "TestArchive.h"
 #include "commandTable.h"
 #include "datasetWriter.h"
@@ -61,8 +60,6 @@ private slots:
     void authentication();
     void requestLog();
     void recordsFile();
-    void rc4_data();
-    void rc4();
     void telegram_data();
     void telegram();
     void commKeyAppliesFromNextTelegram();
@@ -339,37 +336,6 @@ void tst_RootRequestMapper::recordsFile()
     disabled.slotReceivedDataset(4, ab);
     QCOMPARE(contentOf(name), QByteArray("earlier\r\na=1\tb=2\r\n1\t2\r\n"));
     QCOMPARE(m_fixture.log().count("Not saving dataset... 3"), 1);
-}
-
-void tst_RootRequestMapper::rc4_data()
-{
-    QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<QByteArray>("plain");
-    QTest::addColumn<QByteArray>("cipher");
-
-    QTest::newRow("Key") << QByteArray("Key") << QByteArray("Plaintext")
-                         << QByteArray::fromHex("bbf316e8d940af0ad3");
-    QTest::newRow("40-bit key, stream bytes 0 to 31")
-        << QByteArray::fromHex("0102030405") << QByteArray(32, '\0')
-        << QByteArray::fromHex("b2396305f03dc027ccc3524a0a1118a86982944f18fc82d589c403a47a0d0919");
-    // An empty key counts as the single byte 00; a fresh box (no key, null
-    // here) works as if given the empty key.
-    QTest::newRow("empty key") << QByteArray("") << QByteArray(8, '\0')
-                               << QByteArray::fromHex("de188941a3375d3a");
-    QTest::newRow("fresh box") << QByteArray() << QByteArray(8, '\0')
-                               << QByteArray::fromHex("de188941a3375d3a");
-}
-
-void tst_RootRequestMapper::rc4()
-{
-    QFETCH(QByteArray, key);
-    QFETCH(QByteArray, plain);
-    QFETCH(QByteArray, cipher);
-
-    Rc4Box box;
-    if (!key.isNull())
-        box.init(key);
-    QCOMPARE(box.crypt(plain), cipher);
 }
 
 void tst_RootRequestMapper::telegram_data()
