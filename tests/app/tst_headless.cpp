@@ -1,3 +1,4 @@
+#include "HeadlessProcess.h"
 #include "LoopbackClient.h"
 
 #include <QProcess>
@@ -86,10 +87,7 @@ private slots:
         // default read timeout of 10 s.
         writeFile("settings-0.ini", "host=127.0.0.1\nport=0\nreadTimeout=3000\ncleanupInterval=10\n");
         writeFile("settings-1.ini", "host=127.0.0.1\nport=0\n");
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        m_server.setProcessEnvironment(environment);
+        m_server.setProcessEnvironment(headlessProcess_n::environment());
         m_server.start(QX_WEBSERVER_BINARY, {"--headless"});
         // The listeners are listed first.
         for (quint16* port : {&m_nPort, &m_nSecondPort}) {

@@ -1,3 +1,4 @@
+#include "HeadlessProcess.h"
 #include "LoopbackClient.h"
 #include "tableDevice.h"
 
@@ -90,18 +91,10 @@ private slots:
         QFile::remove("r.json");
         QFile::remove("r.xml");
         QProcess server;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        server.setProcessEnvironment(environment);
-        server.start(QX_WEBSERVER_BINARY, {"--headless", "--session", type, "--cycles", "2", "--report",
-                                           "r.json", "--junit", "r.xml", "--timeout", "60"});
-        while (!server.canReadLine())
-            QVERIFY2(server.waitForReadyRead(10000), "no listener line");
-        const QRegularExpressionMatch listening =
-            QRegularExpression("^HTTP listener on port (\\d+)").match(QString::fromUtf8(server.readLine()));
-        QVERIFY(listening.hasMatch());
-        const quint16 port = quint16(listening.captured(1).toUInt());
+        const quint16 port = headlessProcess_n::start(server, QX_WEBSERVER_BINARY,
+                                                      {"--session", type, "--cycles", "2", "--report",
+                                                       "r.json", "--junit", "r.xml", "--timeout", "60"});
+        QVERIFY2(port != 0, "no listener line");
 
         std::atomic<int> mismatches{0};
         // The second device polls first once the first one has, so that the

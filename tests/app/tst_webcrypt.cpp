@@ -22,7 +22,8 @@ private slots:
     // request left off, in lower-case hex; pressing again gives the same.
     void dialogDeciphersAndEnciphers()
     {
-        TestRc4 device("geheim" "0A1B2C3D");
+        TestRc4 device("geheim"
+                       "0A1B2C3D");
         const QByteArray table = device.hex("time");
         const QByteArray value = device.hex("12:00");
         const QByteArray end = device.hex("0A1B2C3D");
@@ -50,18 +51,24 @@ private slots:
     // pair without "=".
     void systemLogReport()
     {
-        TestRc4 first("geheim" "1111");
+        TestRc4 first("geheim"
+                      "1111");
         const QByteArray a = first.hex("alpha");
         const QByteArray end = first.hex("1111");
-        TestRc4 third("geheim" "3333");
+        TestRc4 third("geheim"
+                      "3333");
         const QByteArray c = third.hex("gamma");
         const QByteArray thirdEnd = third.hex("3333");
-        const QByteArray log =
-            "12:00:00 boot\r\n"
-            "12:00:01 HTTP CRYPT! GET /qx0?qxcb=1111&a=" + a + "&\r\n"
-            "12:00:01qxce=" + end + "\r\n"
-            "12:00:02 HTTP CRYPT! GET /qx0&qxcb=2222&b=4142&qxce=41424344\r\n"
-            "12:00:03 HTTP CRYPT! GET /qx0?qxcb=3333&broken&c=" + c + "&qxce=" + thirdEnd + "\r\n";
+        const QByteArray log = "12:00:00 boot\r\n"
+                               "12:00:01 HTTP CRYPT! GET /qx0?qxcb=1111&a=" +
+                               a +
+                               "&\r\n"
+                               "12:00:01qxce=" +
+                               end +
+                               "\r\n"
+                               "12:00:02 HTTP CRYPT! GET /qx0&qxcb=2222&b=4142&qxce=41424344\r\n"
+                               "12:00:03 HTTP CRYPT! GET /qx0?qxcb=3333&broken&c=" +
+                               c + "&qxce=" + thirdEnd + "\r\n";
         QFile file(m_dir.filePath("QXSystemLog_1.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(log) == log.size());
         file.close();

@@ -1,3 +1,5 @@
+#include "HeadlessProcess.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,21 +75,14 @@ private slots:
         QFile::remove("server.json");
         QFile::remove("device.json");
         QProcess server;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        server.setProcessEnvironment(environment);
         // A faulty device never completes its cycles: the time limit ends the run.
-        server.start(QX_WEBSERVER_BINARY, {"--headless", "--session", "standard", "--cycles", "2", "--report",
-                                           "server.json", "--timeout", faulty ? "6" : "30"});
-        while (!server.canReadLine())
-            QVERIFY2(server.waitForReadyRead(10000), "no listener line");
-        const QRegularExpressionMatch listening =
-            QRegularExpression("^HTTP listener on port (\\d+)").match(QString::fromUtf8(server.readLine()));
-        QVERIFY(listening.hasMatch());
+        const quint16 port = headlessProcess_n::start(server, QX_WEBSERVER_BINARY,
+                                                      {"--session", "standard", "--cycles", "2", "--report",
+                                                       "server.json", "--timeout", faulty ? "6" : "30"});
+        QVERIFY2(port != 0, "no listener line");
 
         QProcess device;
-        device.start(QX_DEVICE_BINARY, QStringList{"--server", "http://127.0.0.1:" + listening.captured(1),
+        device.start(QX_DEVICE_BINARY, QStringList{"--server", "http://127.0.0.1:" + QString::number(port),
                                                    "--poll-ms", "600", "--quiet", "--report", "device.json"} +
                                            deviceArguments);
         QVERIFY(device.waitForFinished(30000));
