@@ -91,7 +91,7 @@ void sessionViewWidget_c::updateSession(sessionInfo_t p_session, int, statistics
     }
     QString errors;
     for (auto it = p_statistics.cbegin(); it != p_statistics.cend(); ++it) {
-        if (it.key() != 0)
+        if (it.key() != 0 && it.value() != 0)
             errors += QStringLiteral(" %1:%2").arg(it.key()).arg(it.value());
     }
     errors = errors.trimmed();

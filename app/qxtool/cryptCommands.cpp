@@ -17,7 +17,8 @@ const char* const cryptHelp =
     "  exchange --request TEXT [--answer TEXT] [--key KEY]   decipher a request, encipher its answer\n"
     "\n"
     "The key comes from --key, else the environment variable QX_COMM_KEY, else it\n"
-    "is asked for without echo.\n";
+    "is asked for without echo. Exits with 1 when a cipher-end value does not\n"
+    "match its cipher-begin value.\n";
 
 const char* const logHelp =
     "Usage: qxtool crypt log FILE [--key KEY]\n"
@@ -34,6 +35,13 @@ const char* const exchangeHelp =
     "stream, as the server does. Prints both reports and the rebuilt texts as\n"
     "\"request: ...\" and \"answer: ...\".\n";
 
+// A report that shows a cipher-end value differing from its cipher-begin
+// value makes the command end with exitBadContent.
+int reportStatus(const QString& p_strReport)
+{
+    return p_strReport.contains(QStringLiteral("*   Verschl\u00fcsselung fehlerhaft")) ? exitBadContent : exitOk;
+}
+
 int runLog(const QStringList& p_listArgs)
 {
     arguments_t args;
@@ -47,8 +55,9 @@ int runLog(const QStringList& p_listArgs)
     const QString key = communicationKey(args);
     if (key.isEmpty())
         return usageError(QStringLiteral("no communication key"), QStringLiteral("crypt log"));
-    printOut(commCrypt_n::analyseSystemLog(&log, key));
-    return exitOk;
+    const QString report = commCrypt_n::analyseSystemLog(&log, key);
+    printOut(report);
+    return reportStatus(report);
 }
 
 int runExchange(const QStringList& p_listArgs)
@@ -75,7 +84,7 @@ int runExchange(const QStringList& p_listArgs)
         out += QStringLiteral("answer: ") + rebuilt + QLatin1Char('\n');
     }
     printOut(out);
-    return exitOk;
+    return reportStatus(out);
 }
 
 } // namespace

@@ -232,27 +232,19 @@ void tst_RootRequestMapper::concurrentRequests()
     QCOMPARE(QSet<QByteArray>(written.cbegin(), written.cend()).size(), 8000);
 }
 
+// The default page shows what the server received: decoded path, raw path,
+// headers and parameters in name order, and the time it answered.
 void tst_RootRequestMapper::defaultPage()
 {
     const HttpReply reply = m_fixture.exchange(F::get("/other/p%41th?b=2&a=1", "X-Test: v\r\n"));
     QCOMPARE(reply.statusCode, 404);
     QCOMPARE(reply.statusText, QByteArray("Not Found / Not Implemented"));
     QCOMPARE(reply.header("Content-Type"), QByteArray("text/html; charset=ISO-8859-1"));
-    const QByteArray page =
-        "<html><body>I am the <b>HTTP Listener</b><br><hr>"
-        "To upload data, access the <a href=\"/upload-area\">Upload Area</a>.<br>"
-        "You may grab files from the server's local harddisk from the <a href=\"/download-area\">Download "
-        "Area</a>.<br>"
-        "The check for a firmware update file, try  <a href=\"/firmware-area?firmware=04.03.10.01.rq-pod\">"
-        "/firmware-area?firmware=04.03.10.01.rq-pod</a>.<br>"
-        "The download a firmware update file, try  <a href=\"/firmware-area?get=rq-pod_04.03.10.04.hex\">"
-        "/firmware-area?get=rq-pod_04.03.10.04.hex</a>.<br>"
-        "Request parameters:<br><ul><li>Method: GET</li><li>Path: /other/pAth</li>"
-        "<li>Raw Path: /other/p%41th</li><li>Version: HTTP/1.1</li></ul><hr>"
-        "Header (2 Elements)<br><ul><li>host: test</li><li>x-test: v</li></ul>"
-        "<hr>Parameter (2 Elements)<br><ul><li>a: 1</li><li>b: 2</li></ul><hr>";
-    QVERIFY2(reply.body.startsWith(page) && reply.body.endsWith("</body></html>"), reply.body.constData());
-    const QString stamp = reply.body.mid(page.size()).chopped(14);
+    for (const char* shown : {"<li>Path: /other/pAth</li><li>Raw Path: /other/p%41th</li>",
+                              "<ul><li>host: test</li><li>x-test: v</li></ul>", "<ul><li>a: 1</li><li>b: 2</li></ul>"})
+        QVERIFY2(reply.body.contains(shown), shown);
+    QVERIFY(reply.body.endsWith("</body></html>"));
+    const QString stamp = reply.body.mid(reply.body.lastIndexOf("<hr>") + 4).chopped(14);
     QVERIFY2(QDateTime::fromString(stamp, Qt::TextDate).isValid(), qPrintable(stamp));
 }
 

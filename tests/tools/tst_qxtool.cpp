@@ -164,6 +164,8 @@ private slots:
         QTest::newRow("no such chunk") << QStringList{"iff", "extract", data + "/hex/only-end.hex", "DATA", "-o", "x"}
                                        << 1 << "no chunk under 'DATA'";
         QTest::newRow("no key") << QStringList{"crypt", "exchange", "--request", "a=b"} << 2 << "no communication key";
+        QTest::newRow("cipher end differs") << QStringList{"crypt", "exchange", "--request", "/d?qxcb=C0DE&qxce=00", "--key", "k"}
+                                            << 1 << "";
     }
 
     void exitStatuses()
