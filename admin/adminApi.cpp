@@ -12,6 +12,7 @@
 #include "sessionTypes.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -183,7 +184,12 @@ void adminApi_c::service(HttpRequest& p_request, HttpResponse& p_response)
     }
     const QByteArray body = reply.body.isArray() ? QJsonDocument(reply.body.toArray()).toJson()
                                                  : QJsonDocument(reply.body.toObject()).toJson();
-    p_response.setStatus(reply.status, QByteArray());
+    static const QHash<int, QByteArray> s_reasons{{200, "OK"},
+                                                  {400, "Bad Request"},
+                                                  {401, "Unauthorized"},
+                                                  {404, "Not Found"},
+                                                  {503, "Service Unavailable"}};
+    p_response.setStatus(reply.status, s_reasons.value(reply.status));
     p_response.setHeader("Content-Type", "application/json");
     p_response.setHeader("Cache-Control", "no-store");
     p_response.write(body, true);
