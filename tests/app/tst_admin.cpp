@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QThread>
 #include <QtTest>
@@ -178,6 +179,7 @@ private slots:
                                    QByteArray::number(waitMs));
         }));
         poll->start();
+        const auto join = qScopeGuard([&] { poll->wait(20000); });
         const QByteArray answer = send ? telegram(m_nPort, "127.0.0.2", "table=x&c=7") : QByteArray();
         QVERIFY(poll->wait(20000));
         if (send)
@@ -220,6 +222,13 @@ private slots:
         std::atomic<int> telegramsAnswered{0};
         std::vector<std::unique_ptr<QThread>> polls;
         std::vector<std::unique_ptr<QThread>> devices;
+        // A failed check returns early; the threads still end first.
+        const auto joinAll = qScopeGuard([&] {
+            for (auto* threads : {&devices, &polls}) {
+                for (auto& thread : *threads)
+                    thread->wait(40000);
+            }
+        });
         for (int i = 0; i < kPolls; ++i) {
             polls.emplace_back(QThread::create([&] {
                 const HttpReply reply = adminCall(
@@ -232,10 +241,19 @@ private slots:
         }
         for (int i = 0; i < kDevices; ++i) {
             const QString source = QStringLiteral("127.0.1.%1").arg(i + 1);
+            // One connection each, kept open: a worker of the device port
+            // per device.
             devices.emplace_back(QThread::create([&, source] {
+                LoopbackClient device(10000);
+                if (!device.connectPlain(m_nPort, QHostAddress(source)))
+                    return;
                 for (int n = 0; n < kTelegrams; ++n) {
-                    if (telegram(m_nPort, source, "table=x&n=" + QByteArray::number(n)).startsWith("checksum="))
-                        ++telegramsAnswered;
+                    HttpReply reply;
+                    if (!device.send("GET /qx/data?table=x&n=" + QByteArray::number(n) +
+                                     " HTTP/1.1\r\nHost: dev\r\n\r\n") ||
+                        !device.readReply(&reply))
+                        return;
+                    telegramsAnswered += reply.statusCode == 200 && reply.body.startsWith("checksum=");
                 }
             }));
             devices.back()->start();
@@ -311,6 +329,12 @@ private slots:
 
         std::atomic<bool> stop{false};
         std::vector<std::unique_ptr<QThread>> load;
+        // A failed check returns early; the load still ends first.
+        const auto join = qScopeGuard([&] {
+            stop = true;
+            for (auto& thread : load)
+                thread->wait(20000);
+        });
         for (int i = 0; i < 8; ++i) {
             const QString source = QStringLiteral("127.0.2.%1").arg(i + 1);
             load.emplace_back(QThread::create([&, source] {
@@ -335,7 +359,12 @@ private slots:
         while (lines.hasNext())
             console.insert(lines.next().captured(1).toInt());
         QSet<int> logged;
+        // A request's line is written just after its answer left, so the
+        // last one before the rename may land in either file; every line of
+        // the load, sent once the new file was there, is in the new one.
         int before = 0;
+        int beforeInOldFile = 0;
+        int loadInOldFile = 0;
         for (const QString& name : {QString("t.1.jsonl"), QString("t.jsonl")}) {
             QFile file(name);
             QVERIFY(file.open(QIODevice::ReadOnly));
@@ -350,11 +379,17 @@ private slots:
                 const int id = object.value("id").toInt();
                 QVERIFY2(!logged.contains(id), line.constData());
                 logged.insert(id);
-                if (name == "t.1.jsonl")
-                    before += object.value("request").toString().contains("table=before");
+                const QString request = object.value("request").toString();
+                before += request.contains("table=before");
+                if (name == "t.1.jsonl") {
+                    beforeInOldFile += request.contains("table=before");
+                    loadInOldFile += request.contains("table=load");
+                }
             }
         }
         QCOMPARE(before, 5);
+        QVERIFY(beforeInOldFile >= 1);
+        QCOMPARE(loadInOldFile, 0);
         QCOMPARE(logged.size(), console.size());
         QCOMPARE(logged, console);
     }
