@@ -204,6 +204,28 @@ private slots:
             json(adminCall(m_nAdminPort, "GET", "/admin/records?table=x&after=" + QByteArray::number(last)))
                 .array();
         QCOMPARE(records.size(), 1);
+        const QByteArray after = "&after=" + QByteArray::number(last);
+        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/requests?path=/qx/" + after)).array().size(), 1);
+        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/requests?path=/data" + after)).array().size(), 0);
+        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/records?table=y" + after)).array().size(), 0);
+    }
+
+    // A reset forgets the requests and parks a one-shot row that has not
+    // gone out; the rows that stay still do.
+    void reset()
+    {
+        QVERIFY(!telegram(m_nPort, "127.0.0.5", "table=x").isEmpty());
+        QVERIFY(!json(adminCall(m_nAdminPort, "GET", "/admin/requests")).array().isEmpty());
+        QCOMPARE(adminCall(m_nAdminPort, "PUT", "/admin/plan",
+                           "[{\"active\": \"1\", \"command\": \"qx_beep\", \"parameters\": [\"3\"]},"
+                           " {\"active\": \"X\", \"command\": \"qx_ek\", \"parameters\": [\"n\"]}]")
+                     .statusCode,
+                 200);
+        QCOMPARE(adminCall(m_nAdminPort, "POST", "/admin/reset").statusCode, 200);
+        QVERIFY(json(adminCall(m_nAdminPort, "GET", "/admin/requests")).array().isEmpty());
+        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/plan")).array().first().toObject().value("active"),
+                 "-");
+        QCOMPARE(telegram(m_nPort, "127.0.0.5", "table=x"), QByteArray("checksum=&qx_ek=n\r\n"));
     }
 
     // Long polls hold workers of the admin listener only: the devices are
