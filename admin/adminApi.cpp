@@ -35,10 +35,9 @@ const QStringList kResponseModes{QStringLiteral("acknowledge"), QStringLiteral("
 QJsonObject settingsObject(const appSettings_c& p_settings)
 {
     const int mode = p_settings.responseAckMethod();
-    return QJsonObject{
-        {QStringLiteral("responseMode"), kResponseModes.value(mode, kResponseModes.at(1))},
-        {QStringLiteral("answerDelayMs"), p_settings.delayRequestsBy()},
-        {QStringLiteral("communicationKey"), p_settings.commKey()}};
+    return QJsonObject{{QStringLiteral("responseMode"), kResponseModes.value(mode, kResponseModes.at(1))},
+                       {QStringLiteral("answerDelayMs"), p_settings.delayRequestsBy()},
+                       {QStringLiteral("communicationKey"), p_settings.commKey()}};
 }
 
 QJsonArray rowsArray(const commandTable_n::planningRows_t& p_rows)
@@ -213,8 +212,8 @@ adminApi_c::reply_t adminApi_c::route(const HttpRequest& p_request)
         return sessions(p_request);
     if (path == "/admin/reset" && method == "POST")
         return reset();
-    return failure(404, QStringLiteral("no endpoint %1 %2")
-                            .arg(QString::fromLatin1(method), QString::fromUtf8(path)));
+    return failure(
+        404, QStringLiteral("no endpoint %1 %2").arg(QString::fromLatin1(method), QString::fromUtf8(path)));
 }
 
 adminApi_c::reply_t adminApi_c::status()
@@ -229,12 +228,13 @@ adminApi_c::reply_t adminApi_c::status()
                                          {QStringLiteral("listening"), listener->isListening()}});
         }
         const bool session = m_parts.sessions->isRunning();
-        return reply_t{200, QJsonObject{{QStringLiteral("version"), QCoreApplication::applicationVersion()},
-                                        {QStringLiteral("listeners"), listeners},
-                                        {QStringLiteral("requests"), m_parts.context->lastRequestId()},
-                                        {QStringLiteral("receiver"),
-                                         session ? QStringLiteral("session manager") : m_parts.operatorReceiver},
-                                        {QStringLiteral("uptimeSeconds"), m_uptime.elapsed() / 1000.0}}};
+        return reply_t{200,
+                       QJsonObject{{QStringLiteral("version"), QCoreApplication::applicationVersion()},
+                                   {QStringLiteral("listeners"), listeners},
+                                   {QStringLiteral("requests"), m_parts.context->lastRequestId()},
+                                   {QStringLiteral("receiver"),
+                                    session ? QStringLiteral("session manager") : m_parts.operatorReceiver},
+                                   {QStringLiteral("uptimeSeconds"), m_uptime.elapsed() / 1000.0}}};
     });
 }
 

@@ -36,11 +36,11 @@ class adminRun_c : public QObject
 public:
     struct options_t
     {
-        int port = -1;         // --admin-port; below 0: no admin listener
+        int port = -1;                              // --admin-port; below 0: no admin listener
         QString host = QStringLiteral("127.0.0.1"); // --admin-host
-        QByteArray token;      // --admin-token or QX_ADMIN_TOKEN; empty: made up
-        int history = 10000;   // --admin-history: requests kept
-        QString trafficLog;    // --traffic-log; empty: none
+        QByteArray token;                           // --admin-token or QX_ADMIN_TOKEN; empty: made up
+        int history = 10000;                        // --admin-history: requests kept
+        QString trafficLog;                         // --traffic-log; empty: none
 
         bool isAnyOn() const { return port >= 0 || !trafficLog.isEmpty(); }
     };

@@ -25,8 +25,8 @@ public:
         QString peer;       // the peer's address as text; empty: any
         QString pathPrefix; // the decoded path starts with it; empty: any
         bool recordsOnly = false;
-        QString table;      // the record's table; empty: any
-        int limit = 100;    // at most this many, the oldest first
+        QString table;   // the record's table; empty: any
+        int limit = 100; // at most this many, the oldest first
 
         bool matches(const finishedRequest_t& p_request) const;
     };

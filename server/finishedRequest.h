@@ -4,13 +4,13 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QHostAddress>
 #include <QJsonObject>
 #include <QMetaType>
 #include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QHash>
 
 class RootRequestMapper;
 

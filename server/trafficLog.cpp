@@ -36,8 +36,8 @@ bool trafficLog_c::openLocked()
 {
     if (m_nFd >= 0)
         ::close(m_nFd);
-    m_nFd = ::open(QFile::encodeName(m_strFileName).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                   0644);
+    m_nFd =
+        ::open(QFile::encodeName(m_strFileName).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (m_nFd < 0) {
         m_strError = QString::fromLocal8Bit(std::strerror(errno));
         qCWarning(lcServer).noquote() << "Traffic log" << m_strFileName << "cannot be opened:" << m_strError;

@@ -70,8 +70,9 @@ private slots:
                                      "up-dir: dXA=\n"                       // up
                                      "http-level-1-base-path: L2RhdGE=\n"); // /data
         writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
-        m_nPort = headlessProcess_n::start(m_server, QX_WEBSERVER_BINARY,
-                                           {"--admin-port", "0", "--admin-token", QString::fromLatin1(kToken)});
+        m_nPort =
+            headlessProcess_n::start(m_server, QX_WEBSERVER_BINARY,
+                                     {"--admin-port", "0", "--admin-token", QString::fromLatin1(kToken)});
         QVERIFY2(m_nPort != 0, "no listener line");
         m_nAdminPort = adminPort(m_server);
         QVERIFY2(m_nAdminPort != 0, "no admin listener line");
@@ -109,8 +110,8 @@ private slots:
             << QByteArray("PATCH") << QByteArray("/admin/settings") << QByteArray("{\"answerDelayMs\": 0}")
             << bearer << 400 << "\"answerDelayMs\\\" must be a whole number from 1 to 60000";
         QTest::newRow("unknown response mode")
-            << QByteArray("PATCH") << QByteArray("/admin/settings") << QByteArray("{\"responseMode\": \"ok\"}")
-            << bearer << 400 << "responseMode";
+            << QByteArray("PATCH") << QByteArray("/admin/settings")
+            << QByteArray("{\"responseMode\": \"ok\"}") << bearer << 400 << "responseMode";
         QTest::newRow("a setting that is not answer-shaping")
             << QByteArray("PATCH") << QByteArray("/admin/settings") << QByteArray("{\"dlDir\": \"/\"}")
             << bearer << 400 << "\\\"dlDir\\\" cannot be set here";
@@ -125,11 +126,12 @@ private slots:
         QTest::newRow("activation outside X, 1, -")
             << QByteArray("PUT") << QByteArray("/admin/plan")
             << QByteArray("[{\"active\": \"x\", \"command\": \"qx_time\"}]") << bearer << 400 << "row 0";
-        QTest::newRow("wait beyond the longest") << QByteArray("GET") << QByteArray("/admin/requests?wait=60001")
-                                                 << QByteArray() << bearer << 400 << "\\\"wait\\\"";
+        QTest::newRow("wait beyond the longest")
+            << QByteArray("GET") << QByteArray("/admin/requests?wait=60001") << QByteArray() << bearer << 400
+            << "\\\"wait\\\"";
         QTest::newRow("unknown session type")
-            << QByteArray("POST") << QByteArray("/admin/sessions") << QByteArray("{\"type\": \"x\"}") << bearer
-            << 400 << "standard";
+            << QByteArray("POST") << QByteArray("/admin/sessions") << QByteArray("{\"type\": \"x\"}")
+            << bearer << 400 << "standard";
     }
     void calls()
     {
@@ -164,19 +166,20 @@ private slots:
     {
         QFETCH(bool, send);
         QFETCH(int, waitMs);
-        const HttpReply plan =
-            adminCall(m_nAdminPort, "PUT", "/admin/plan",
-                      "[{\"active\": \"X\", \"command\": \"qx_time\", \"parameters\": [\"2024-05-01T12:00:01\"]}]");
+        const HttpReply plan = adminCall(
+            m_nAdminPort, "PUT", "/admin/plan",
+            "[{\"active\": \"X\", \"command\": \"qx_time\", \"parameters\": [\"2024-05-01T12:00:01\"]}]");
         QCOMPARE(plan.statusCode, 200);
-        const int last = json(adminCall(m_nAdminPort, "GET", "/admin/status")).object().value("requests").toInt();
+        const int last =
+            json(adminCall(m_nAdminPort, "GET", "/admin/status")).object().value("requests").toInt();
 
         HttpReply polled;
         QElapsedTimer clock;
         clock.start();
         std::unique_ptr<QThread> poll(QThread::create([&] {
             polled = adminCall(m_nAdminPort, "GET",
-                               "/admin/requests?after=" + QByteArray::number(last) + "&peer=127.0.0.2&wait=" +
-                                   QByteArray::number(waitMs));
+                               "/admin/requests?after=" + QByteArray::number(last) +
+                                   "&peer=127.0.0.2&wait=" + QByteArray::number(waitMs));
         }));
         poll->start();
         const auto join = qScopeGuard([&] { poll->wait(20000); });
@@ -197,7 +200,8 @@ private slots:
         QCOMPARE(request.value("peer").toString(), "127.0.0.2");
         QCOMPARE(request.value("status").toInt(), 200);
         QCOMPARE(request.value("request").toString(), "GET /qx/data?table=x&c=7");
-        QCOMPARE(request.value("record").toArray(), (QJsonArray{QJsonArray{"table", "x"}, QJsonArray{"c", "7"}}));
+        QCOMPARE(request.value("record").toArray(),
+                 (QJsonArray{QJsonArray{"table", "x"}, QJsonArray{"c", "7"}}));
         QVERIFY(request.value("answer").toString().contains("time=2024-05-01_12:00:01"));
         // The records endpoint has it too, by its table.
         const QJsonArray records =
@@ -206,7 +210,8 @@ private slots:
         QCOMPARE(records.size(), 1);
         const QByteArray after = "&after=" + QByteArray::number(last);
         QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/requests?path=/qx/" + after)).array().size(), 1);
-        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/requests?path=/data" + after)).array().size(), 0);
+        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/requests?path=/data" + after)).array().size(),
+                 0);
         QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/records?table=y" + after)).array().size(), 0);
     }
 
@@ -223,8 +228,9 @@ private slots:
                  200);
         QCOMPARE(adminCall(m_nAdminPort, "POST", "/admin/reset").statusCode, 200);
         QVERIFY(json(adminCall(m_nAdminPort, "GET", "/admin/requests")).array().isEmpty());
-        QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/plan")).array().first().toObject().value("active"),
-                 "-");
+        QCOMPARE(
+            json(adminCall(m_nAdminPort, "GET", "/admin/plan")).array().first().toObject().value("active"),
+            "-");
         QCOMPARE(telegram(m_nPort, "127.0.0.5", "table=x"), QByteArray("checksum=&qx_ek=n\r\n"));
     }
 
@@ -234,8 +240,8 @@ private slots:
     void longPollsDoNotStarveDevices()
     {
         QCOMPARE(adminCall(m_nAdminPort, "PUT", "/admin/plan", "[]").statusCode, 200);
-        const QByteArray last =
-            QByteArray::number(json(adminCall(m_nAdminPort, "GET", "/admin/status")).object().value("requests").toInt());
+        const QByteArray last = QByteArray::number(
+            json(adminCall(m_nAdminPort, "GET", "/admin/status")).object().value("requests").toInt());
         constexpr int kPolls = 50;
         constexpr int kDevices = 50;
         constexpr int kTelegrams = 4;
@@ -256,7 +262,8 @@ private slots:
                 const HttpReply reply = adminCall(
                     m_nAdminPort, "GET", "/admin/requests?peer=127.0.0.250&wait=30000&after=" + last);
                 const QJsonArray found = json(reply).array();
-                pollsWithTheRequest += found.size() == 1 && found.first().toObject().value("peer") == "127.0.0.250";
+                pollsWithTheRequest +=
+                    found.size() == 1 && found.first().toObject().value("peer") == "127.0.0.250";
                 ++pollsEnded;
             }));
             polls.back()->start();
@@ -295,7 +302,8 @@ private slots:
     // back.
     void session()
     {
-        const HttpReply started = adminCall(m_nAdminPort, "POST", "/admin/sessions", "{\"type\": \"standard\"}");
+        const HttpReply started =
+            adminCall(m_nAdminPort, "POST", "/admin/sessions", "{\"type\": \"standard\"}");
         QCOMPARE(started.statusCode, 200);
         QCOMPARE(json(started).object().value("running").toBool(), true);
         QCOMPARE(json(adminCall(m_nAdminPort, "GET", "/admin/status")).object().value("receiver").toString(),
@@ -316,12 +324,15 @@ private slots:
             QVERIFY2(answerMatches(query, expected, reply.body), query.constData());
         }
         QJsonObject session;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (session = json(adminCall(m_nAdminPort, "GET", "/admin/sessions")).object()
-                           .value("sessions").toArray().first().toObject())
-                    .value("cycles")
-                    .toInt() == 1,
-            5000);
+        QTRY_VERIFY_WITH_TIMEOUT((session = json(adminCall(m_nAdminPort, "GET", "/admin/sessions"))
+                                                .object()
+                                                .value("sessions")
+                                                .toArray()
+                                                .first()
+                                                .toObject())
+                                         .value("cycles")
+                                         .toInt() == 1,
+                                 5000);
         QCOMPARE(session.value("peer").toString(), "127.0.0.3");
         QCOMPARE(session.value("test").toString(), "standard");
         QVERIFY(session.value("errors").toObject().isEmpty());
@@ -339,15 +350,16 @@ private slots:
         QFile::remove("t.jsonl");
         QFile::remove("t.1.jsonl");
         QProcess server;
-        const quint16 port = headlessProcess_n::start(server, QX_WEBSERVER_BINARY, {"--traffic-log", "t.jsonl"});
+        const quint16 port =
+            headlessProcess_n::start(server, QX_WEBSERVER_BINARY, {"--traffic-log", "t.jsonl"});
         QVERIFY2(port != 0, "no listener line");
         for (int i = 0; i < 5; ++i)
             QVERIFY(!telegram(port, "127.0.0.4", "table=before").isEmpty());
         QVERIFY(QFile::rename("t.jsonl", "t.1.jsonl"));
         ::kill(pid_t(server.processId()), SIGHUP);
         // The reopen happens in the server's main thread a moment later.
-        QTRY_VERIFY_WITH_TIMEOUT(!telegram(port, "127.0.0.4", "table=after").isEmpty() && QFile::exists("t.jsonl"),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !telegram(port, "127.0.0.4", "table=after").isEmpty() && QFile::exists("t.jsonl"), 5000);
 
         std::atomic<bool> stop{false};
         std::vector<std::unique_ptr<QThread>> load;
