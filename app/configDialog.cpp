@@ -14,8 +14,8 @@
 
 namespace {
 
-const int s_nMinDelayMs = 1;
-const int s_nMaxDelayMs = 60000;
+const int s_nMinDelayMs = appSettings_c::minDelayMs;
+const int s_nMaxDelayMs = appSettings_c::maxDelayMs;
 
 QString basePathToolTip(int p_nLevel)
 {

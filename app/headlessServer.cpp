@@ -22,6 +22,11 @@ headlessServer_c::headlessServer_c(serverContext_c& p_context, FILE* p_pConsole,
         &plan, &commandPlan_c::oneShotRowsParked, this,
         [this](const QVector<int>&) { m_context.settings().setCmdTable(m_context.plan().rows()); },
         Qt::DirectConnection);
+    // So do rows set from the remote control.
+    connect(
+        &plan, &commandPlan_c::rowsReplaced, this,
+        [this](const commandTable_n::planningRows_t& p_rows) { m_context.settings().setCmdTable(p_rows); },
+        Qt::DirectConnection);
     m_set.createListeners([this](const QString& p_strFileName) {
         serverListener_c* listener = serverListener_c::create(p_strFileName, m_context);
         if (listener)

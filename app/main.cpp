@@ -4,6 +4,7 @@
 // SIGTERM). With --check it only reports what a start would find.
 
 #include "RootRequestMapper.h"
+#include "adminRun.h"
 #include "appResources.h"
 #include "commandTable.h"
 #include "configFile.h"
@@ -28,6 +29,21 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+
+namespace {
+
+// The remote control and the traffic log, when the command line asks for
+// either; SIGHUP then reopens the traffic log.
+bool startAdmin(adminRun_c& p_admin, const adminRun_c::options_t& p_options, shutdownSignals_c& p_signals,
+                QString* p_pError)
+{
+    if (!p_options.trafficLog.isEmpty() && p_signals.catchHangup())
+        QObject::connect(&p_signals, &shutdownSignals_c::hangupReceived, &p_admin,
+                         &adminRun_c::slotReopenTrafficLog);
+    return p_admin.start(p_options, stdout, p_pError);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -91,7 +107,13 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "qxwebserver: %s\n", qPrintable(error));
             return 1;
         }
+        adminRun_c admin(context, server.listeners(), server.sessions(), QStringLiteral("console"));
+        if (!startAdmin(admin, options.admin, shutdownSignals, &error)) {
+            std::fprintf(stderr, "qxwebserver: %s\n", qPrintable(error));
+            return 1;
+        }
         exitCode = startup_n::runEventLoop();
+        admin.closeListener();
         server.shutdown();
         exitCode = server.sessions().finish(exitCode);
         writeConfiguration(configFileName(), context.settings());
@@ -102,11 +124,17 @@ int main(int argc, char* argv[])
             QMessageBox::critical(nullptr, QStringLiteral("Test Session"), error);
             return 1;
         }
+        adminRun_c admin(context, server.listeners(), server.sessions(), QStringLiteral("window"));
+        if (!startAdmin(admin, options.admin, shutdownSignals, &error)) {
+            std::fprintf(stderr, "qxwebserver: %s\n", qPrintable(error));
+            return 1;
+        }
         if (!options.analyseFile.isEmpty())
             server.mainWindow()->openIffAnalyser(options.analyseFile);
         if (options.createIff)
             server.mainWindow()->slotCreateIffFile();
         exitCode = startup_n::runEventLoop();
+        admin.closeListener();
         server.shutdown();
         exitCode = server.sessions().finish(exitCode);
         server.storePlanningRows();

@@ -221,7 +221,11 @@ void planningTable_c::setPlan(commandPlan_c* p_pPlan)
         disconnect(m_pPlan, nullptr, this, nullptr);
     m_pPlan = p_pPlan;
     if (m_pPlan)
+    {
         connect(m_pPlan, &commandPlan_c::oneShotRowsParked, this, &planningTable_c::slotRowsParked);
+        // Rows set from elsewhere (the remote control) are shown here.
+        connect(m_pPlan, &commandPlan_c::rowsReplaced, this, &planningTable_c::setRows);
+    }
     slotUpdateGlobalTable();
 }
 

@@ -99,8 +99,28 @@ options_t parseCommandLine(const QStringList& p_arguments)
                                      QStringLiteral("file"));
     const QCommandLineOption createIff(QStringLiteral("create-iff"),
                                        QStringLiteral("Open the \"Create IFF File\" window at start."));
-    parser.addOptions(
-        {headless, directory, check, verbose, session, report, junit, cycles, timeout, analyse, createIff});
+    const QCommandLineOption adminPort(
+        QStringLiteral("admin-port"),
+        QStringLiteral("Open the remote control (JSON endpoints under /admin/, see docs/admin-api.md) on "
+                       "<port> (0: any free port). Off by default."),
+        QStringLiteral("port"));
+    const QCommandLineOption adminHost(QStringLiteral("admin-host"),
+                                       QStringLiteral("Address of the remote control (default 127.0.0.1)."),
+                                       QStringLiteral("address"));
+    const QCommandLineOption adminToken(
+        QStringLiteral("admin-token"),
+        QStringLiteral("Bearer token every remote control call needs; default: the environment variable "
+                       "QX_ADMIN_TOKEN, else one made up and printed at start."),
+        QStringLiteral("token"));
+    const QCommandLineOption adminHistory(
+        QStringLiteral("admin-history"),
+        QStringLiteral("Finished requests the remote control keeps (default 10000)."), QStringLiteral("n"));
+    const QCommandLineOption trafficLog(
+        QStringLiteral("traffic-log"),
+        QStringLiteral("Append every finished request to <file> as one JSON line; SIGHUP reopens the file."),
+        QStringLiteral("file"));
+    parser.addOptions({headless, directory, check, verbose, session, report, junit, cycles, timeout, analyse,
+                       createIff, adminPort, adminHost, adminToken, adminHistory, trafficLog});
     parser.process(p_arguments);
 
     options_t options;
@@ -112,9 +132,25 @@ options_t parseCommandLine(const QStringList& p_arguments)
     options.createIff = parser.isSet(createIff);
     options.session.jsonFile = parser.value(report);
     options.session.junitFile = parser.value(junit);
+    if (parser.isSet(adminHost))
+        options.admin.host = parser.value(adminHost);
+    options.admin.token = parser.isSet(adminToken) ? parser.value(adminToken).toUtf8()
+                                                   : qgetenv("QX_ADMIN_TOKEN");
+    options.admin.trafficLog = parser.value(trafficLog);
     bool valid = true;
+    if (parser.isSet(adminPort)) {
+        bool ok = false;
+        const int port = parser.value(adminPort).toInt(&ok);
+        options.admin.port = ok && port >= 0 && port <= 65535 ? port : -1;
+        if (options.admin.port < 0) {
+            std::fprintf(stderr, "qxwebserver: --admin-port takes a port number, not \"%s\"\n",
+                         qPrintable(parser.value(adminPort)));
+            valid = false;
+        }
+    }
     for (const auto& number : {std::make_pair(&cycles, &options.session.cycles),
-                               std::make_pair(&timeout, &options.session.timeoutS)}) {
+                               std::make_pair(&timeout, &options.session.timeoutS),
+                               std::make_pair(&adminHistory, &options.admin.history)}) {
         if (!parser.isSet(*number.first))
             continue;
         bool ok = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "adminRun.h"
 #include "sessionRun.h"
 
 #include <QString>
@@ -36,6 +37,9 @@ struct options_t
     QString analyseFile;
     // --create-iff: the "Create IFF File" window opened at start.
     bool createIff = false;
+    // The remote control and the traffic log: --admin-port, --admin-host,
+    // --admin-token (else QX_ADMIN_TOKEN), --admin-history, --traffic-log.
+    adminRun_c::options_t admin;
 };
 // Reads the command line (the program's arguments as main() got them, before
 // the application object took its own). --help and --version print their

@@ -79,6 +79,9 @@ void RootRequestMapper::service(HttpRequest& p_request, HttpResponse& p_response
     const route_t route = selectRoute(context);
     p_response.setHeader("qx-handler", route.handlerTag);
     (this->*route.branch)(context);
+    static const QMetaMethod s_done = QMetaMethod::fromSignal(&RootRequestMapper::requestDone);
+    if (isSignalConnected(s_done))
+        emit requestDone(context.id);
 }
 
 void RootRequestMapper::appendToRequestLog(const context_t& p_context,
@@ -247,6 +250,7 @@ void RootRequestMapper::finish(context_t& p_context)
     if (p_context.requestData.isValid())
         info.insert(QStringLiteral("Request-Data"), p_context.requestData);
     info.insert(QStringLiteral("Request as String"), p_context.request.path);
+    info.insert(QStringLiteral("Request-Method"), QString::fromLatin1(p_context.request.method));
     emit requestFinished(info);
 }
 

@@ -146,9 +146,13 @@ signals:
                           QVariant p_data);
     // Right after requestProcessed, the same facts as a map ("Request-ID",
     // "Receiving-Time", "Host", "Request-Path", "Response-Status",
-    // "Processing-Time", "Request-Data", "Request as String", and for
+    // "Processing-Time", "Request-Data", "Request as String", "Request-Method", and for
     // uploads "Filepath on Server").
     void requestFinished(QVariantMap p_info);
+    // The very last report of a request, emitted (only when connected) as
+    // service() returns, after every other signal of that job: from then on
+    // nothing more arrives for p_nId.
+    void requestDone(int p_nId);
     void receivedFile(QHostAddress p_peer, int p_nId, QString p_strSourceFn, QString p_strDestFn);
     // One data record, as received.
     void receivedDataset(int p_nId, vecParameter_t p_parameter);

@@ -55,6 +55,10 @@ public:
         bool operator!=(const values_t& p_other) const { return !(*this == p_other); }
     };
 
+    // The range of "delay-requests-by:" that the operator may choose.
+    static constexpr int minDelayMs = 1;
+    static constexpr int maxDelayMs = 60000;
+
     // A set with the defaults; each server context holds one.
     appSettings_c() = default;
     appSettings_c(const appSettings_c&) = delete;

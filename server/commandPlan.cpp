@@ -4,6 +4,18 @@
 
 #include <algorithm>
 
+commandPlan_c::commandPlan_c(QObject* p_pParent) : QObject(p_pParent)
+{
+    // rowsReplaced reaches the view queued.
+    qRegisterMetaType<commandTable_n::planningRows_t>("commandTable_n::planningRows_t");
+}
+
+void commandPlan_c::replaceRows(const rows_t& p_rows)
+{
+    setRows(p_rows);
+    emit rowsReplaced(p_rows);
+}
+
 void commandPlan_c::setRows(const rows_t& p_rows)
 {
     const plan_t plan = commandTable_n::planFromRows(p_rows);

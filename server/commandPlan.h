@@ -22,11 +22,15 @@ public:
     using plan_t = commandTable_n::plan_t;
     using rows_t = commandTable_n::planningRows_t;
 
-    explicit commandPlan_c(QObject* p_pParent = nullptr) : QObject(p_pParent) {}
+    explicit commandPlan_c(QObject* p_pParent = nullptr);
 
     // Replaces the rows, and the plan by that of the rows.
     void setRows(const rows_t& p_rows);
     rows_t rows() const;
+    // setRows() for a caller other than the view that shows the rows (the
+    // remote control): rowsReplaced follows, from the calling thread, so
+    // that the view shows them too.
+    void replaceRows(const rows_t& p_rows);
     // Replaces the plan by commands that come from no rows (the rows are
     // emptied), for callers with plans of their own.
     void setCommands(const plan_t& p_plan);
@@ -41,6 +45,8 @@ public:
 signals:
     // The numbers of the rows that take() parked, in the rows set last.
     void oneShotRowsParked(QVector<int> p_rows);
+    // The rows replaceRows() set.
+    void rowsReplaced(commandTable_n::planningRows_t p_rows);
 
 private:
     mutable QMutex m_mutex;

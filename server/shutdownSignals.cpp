@@ -15,6 +15,7 @@ namespace {
 int s_sockets[2] = {-1, -1};
 struct sigaction s_previousInt;
 struct sigaction s_previousTerm;
+struct sigaction s_previousHup;
 
 extern "C" void onShutdownSignal(int p_nSignal)
 {
@@ -48,10 +49,26 @@ shutdownSignals_c::~shutdownSignals_c()
         return;
     ::sigaction(SIGINT, &s_previousInt, nullptr);
     ::sigaction(SIGTERM, &s_previousTerm, nullptr);
+    if (m_bHangup)
+        ::sigaction(SIGHUP, &s_previousHup, nullptr);
     delete m_pNotifier;
     ::close(s_sockets[0]);
     ::close(s_sockets[1]);
     s_sockets[0] = s_sockets[1] = -1;
+}
+
+bool shutdownSignals_c::catchHangup()
+{
+    if (!m_pNotifier)
+        return false;
+    if (m_bHangup)
+        return true;
+    struct sigaction action = {};
+    action.sa_handler = onShutdownSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    m_bHangup = ::sigaction(SIGHUP, &action, &s_previousHup) == 0;
+    return m_bHangup;
 }
 
 void shutdownSignals_c::slotReadSignal()
@@ -59,6 +76,11 @@ void shutdownSignals_c::slotReadSignal()
     char number = 0;
     if (::read(s_sockets[0], &number, 1) != 1)
         return;
+    if (number == SIGHUP) {
+        qCDebug(lcServer, "shutdownSignals_c: SIGHUP received");
+        emit hangupReceived();
+        return;
+    }
     // A further signal takes the default action.
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);

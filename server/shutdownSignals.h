@@ -12,6 +12,10 @@ class QSocketNotifier;
 // QCoreApplication::quit(). The first signal also restores the default
 // actions, so a second Ctrl+C ends a shutdown that hangs.
 //
+// After catchHangup(), SIGHUP travels the same way but ends nothing: it
+// only emits hangupReceived(), for files that are reopened after log
+// rotation. Without it SIGHUP keeps its default action.
+//
 // At most one object per process, made in the main thread once the
 // application object exists; its destructor restores the previous actions.
 class shutdownSignals_c : public QObject
@@ -25,9 +29,12 @@ public:
     bool isActive() const { return m_pNotifier != nullptr; }
     // The signal that ended the loop, 0 while none arrived.
     int receivedSignal() const { return m_nSignal; }
+    // From now on SIGHUP emits hangupReceived(); false when inactive.
+    bool catchHangup();
 
 signals:
     void signalReceived(int p_nSignal);
+    void hangupReceived();
 
 private slots:
     void slotReadSignal();
@@ -35,4 +42,5 @@ private slots:
 private:
     QSocketNotifier* m_pNotifier = nullptr;
     int m_nSignal = 0;
+    bool m_bHangup = false;
 };

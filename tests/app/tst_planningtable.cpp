@@ -102,6 +102,20 @@ private slots:
         QCOMPARE(w->planningRows(), (rows_t{{"-", "qx_beep", "3"}, {"X", "qx_ek", "n"}}));
     }
 
+    // Rows set elsewhere (by the remote control, in one of its workers)
+    // show in the table, and the answers carry them.
+    void rowsReplacedElsewhere()
+    {
+        const auto w = window({{"X", "qx_ek", "n"}});
+        const rows_t rows{{"X", "qx_time", "2024-05-01T12:00:00"}, {"1", "qx_beep", "3"}};
+        std::unique_ptr<QThread> other(QThread::create([&] { m_fixture.context.plan().replaceRows(rows); }));
+        other->start();
+        QVERIFY(other->wait(5000));
+        QTRY_COMPARE(w->planningRows(), rows);
+        QCOMPARE(answer(false), s_ack0 + "&time=2024-05-01_12:00:00&beep=3");
+        QTRY_COMPARE(w->planningRows().at(1).at(0), QString("-"));
+    }
+
     void cellUse_data()
     {
         QTest::addColumn<QString>("command");

@@ -1,0 +1,3 @@
+#include "adminLog.h"
+
+Q_LOGGING_CATEGORY(lcAdmin, "qx.admin", QtInfoMsg)
