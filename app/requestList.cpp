@@ -6,6 +6,19 @@
 
 #include <deque>
 
+namespace {
+
+// An entry: the job's top-level row with what the log keeps of the job.
+class entryItem_c : public QTreeWidgetItem
+{
+public:
+    static constexpr int itemType = QTreeWidgetItem::UserType + 1;
+    explicit entryItem_c(int p_nId) : QTreeWidgetItem(itemType) { exchange.id = p_nId; }
+    requestExchange_t exchange;
+};
+
+} // namespace
+
 requestList_c::requestList_c(QWidget* p_pParent, appSettings_c& p_settings)
     : QTreeWidget(p_pParent), m_settings(p_settings)
 {
@@ -28,12 +41,61 @@ QTreeWidgetItem* requestList_c::findOrCreateEntry(int p_nId)
 {
     QTreeWidgetItem*& slot = m_index[p_nId];
     if (!slot) {
-        slot = new QTreeWidgetItem;
+        slot = new entryItem_c(p_nId);
         slot->setText(columnJob, QString::number(p_nId));
         slot->setData(columnJob, Qt::UserRole, p_nId);
         insertTopLevelItem(0, slot);
+        refilter(slot);
     }
     return slot;
+}
+
+requestExchange_t* requestList_c::exchange(QTreeWidgetItem* p_pItem)
+{
+    return p_pItem && p_pItem->type() == entryItem_c::itemType ? &static_cast<entryItem_c*>(p_pItem)->exchange
+                                                               : nullptr;
+}
+
+std::vector<requestExchange_t> requestList_c::exchanges(bool p_bShownOnly) const
+{
+    std::vector<requestExchange_t> all;
+    all.reserve(size_t(topLevelItemCount()));
+    for (int i = topLevelItemCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* entry = topLevelItem(i);
+        const requestExchange_t* found = exchange(entry);
+        if (found && !(p_bShownOnly && entry->isHidden()))
+            all.push_back(*found);
+    }
+    return all;
+}
+
+void requestList_c::refilter(QTreeWidgetItem* p_pEntry)
+{
+    const requestExchange_t* found = exchange(p_pEntry);
+    if (!found)
+        return;
+    // The URL column shows either the request or a received file's text.
+    const bool hide = !m_filter.isEmpty() &&
+                      !m_filter.matches(found->peer, found->status,
+                                        p_pEntry->text(columnUrl) + QLatin1Char('\n') + found->request);
+    // Unchanged rows are left alone: each change makes the view lay out again.
+    if (p_pEntry->isHidden() != hide)
+        p_pEntry->setHidden(hide);
+}
+
+void requestList_c::setFilterText(const QString& p_strText)
+{
+    if (p_strText == m_strFilter)
+        return;
+    m_strFilter = p_strText;
+    m_filter = requestFilter_c(p_strText);
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        refilter(topLevelItem(i));
+    setUpdatesEnabled(updates);
+    if (currentItem() && !currentItem()->isHidden())
+        scrollToItem(currentItem());
 }
 
 void requestList_c::clearEntries()
