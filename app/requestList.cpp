@@ -4,7 +4,9 @@
 
 #include <QHeaderView>
 
+#include <algorithm>
 #include <deque>
+#include <iterator>
 
 namespace {
 
@@ -44,8 +46,12 @@ QTreeWidgetItem* requestList_c::findOrCreateEntry(int p_nId)
         slot = new entryItem_c(p_nId);
         slot->setText(columnJob, QString::number(p_nId));
         slot->setData(columnJob, Qt::UserRole, p_nId);
-        insertTopLevelItem(0, slot);
-        refilter(slot);
+        if (m_bBatch) {
+            m_newEntries.push_back(slot);
+        } else {
+            insertTopLevelItem(0, slot);
+            refilter(slot);
+        }
     }
     return slot;
 }
@@ -101,6 +107,8 @@ void requestList_c::setFilterText(const QString& p_strText)
 void requestList_c::clearEntries()
 {
     m_index.clear();
+    qDeleteAll(m_newEntries);
+    m_newEntries.clear();
     clear();
 }
 
@@ -115,10 +123,17 @@ void requestList_c::applyViewLimit()
     if (!m_bBatch && m_settings.values().autoscroll == 0 && currentItem() && currentItem()->isSelected())
         scrollToItem(currentItem());
     const int limit = viewLimit();
-    if (limit < 1)
+    const int count = topLevelItemCount();
+    if (limit < 1 || count <= limit)
         return;
-    while (topLevelItemCount() > limit)
-        removeEntryAt(topLevelItemCount() - 1);
+    // The oldest at once: the model moves its indexes once, not per entry.
+    QVector<int> ids;
+    ids.reserve(count - limit);
+    for (int i = limit; i < count; ++i)
+        ids << topLevelItem(i)->data(columnJob, Qt::UserRole).toInt();
+    model()->removeRows(limit, count - limit);
+    for (int id : qAsConst(ids))
+        m_index.remove(id);
 }
 
 void requestList_c::beginBatch()
@@ -130,6 +145,15 @@ void requestList_c::beginBatch()
 void requestList_c::endBatch()
 {
     m_bBatch = false;
+    if (!m_newEntries.empty()) {
+        QList<QTreeWidgetItem*> newestFirst;
+        newestFirst.reserve(int(m_newEntries.size()));
+        std::copy(m_newEntries.rbegin(), m_newEntries.rend(), std::back_inserter(newestFirst));
+        m_newEntries.clear();
+        insertTopLevelItems(0, newestFirst);
+        for (QTreeWidgetItem* entry : qAsConst(newestFirst))
+            refilter(entry);
+    }
     applyViewLimit();
     setUpdatesEnabled(true);
 }

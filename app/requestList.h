@@ -75,7 +75,11 @@ public:
     // the oldest entries beyond the view limit.
     void applyViewLimit();
 
-    // While a batch runs, scrolling and repainting wait for its end.
+    // While a batch runs, scrolling and repainting wait for its end, and so
+    // do new entries: they go into the list together at its end. Inserting
+    // on top moves every hidden row's index in the view, so once per batch
+    // instead of once per entry keeps arrivals cheap while a filter hides
+    // many entries.
     void beginBatch();
     void endBatch();
 
@@ -102,6 +106,8 @@ private:
     appSettings_c& m_settings;
     QHash<int, QTreeWidgetItem*> m_index;
     bool m_bBatch = false;
+    // Entries made during the batch, oldest first; in the index already.
+    std::vector<QTreeWidgetItem*> m_newEntries;
     QString m_strFilter;
     requestFilter_c m_filter;
 };
