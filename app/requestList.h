@@ -46,8 +46,9 @@ public:
 
     // The entry of job p_nId, or nullptr.
     QTreeWidgetItem* entry(int p_nId) const { return m_index.value(p_nId); }
-    // The entry of job p_nId; a new one is inserted at the top. The caller
-    // applies the view limit once it has filled the entry.
+    // The entry of job p_nId; a new one is inserted at the top (in a batch:
+    // at the batch's end). The caller applies the view limit once it has
+    // filled the entry.
     QTreeWidgetItem* findOrCreateEntry(int p_nId);
     int indexSize() const { return m_index.size(); }
     // What the log keeps of the job of p_pItem, when it is an entry (not a
