@@ -235,6 +235,8 @@ QWidget* mainWindow_c::createRequestPane()
     m_pExportHarAction = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
                                      QStringLiteral("Export HAR..."), this);
     m_pExportHarAction->setObjectName(QStringLiteral("exportHar"));
+    // The button would drop the dots of the action's text.
+    m_pExportHarAction->setIconText(m_pExportHarAction->text());
     m_pExportHarAction->setToolTip(QStringLiteral("Writes the requests the list shows to an HTTP Archive"));
     connect(m_pExportHarAction, &QAction::triggered, this, &mainWindow_c::slotExportHar);
     auto* exportButton = new QToolButton;
