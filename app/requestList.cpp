@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <deque>
 #include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -126,14 +127,9 @@ void requestList_c::applyViewLimit()
     const int count = topLevelItemCount();
     if (limit < 1 || count <= limit)
         return;
-    // The oldest at once: the model moves its indexes once, not per entry.
-    QVector<int> ids;
-    ids.reserve(count - limit);
-    for (int i = limit; i < count; ++i)
-        ids << topLevelItem(i)->data(columnJob, Qt::UserRole).toInt();
-    model()->removeRows(limit, count - limit);
-    for (int id : qAsConst(ids))
-        m_index.remove(id);
+    std::vector<int> rows(size_t(count - limit));
+    std::iota(rows.begin(), rows.end(), limit);
+    removeEntryRows(rows);
 }
 
 void requestList_c::beginBatch()
@@ -195,19 +191,32 @@ std::vector<bool> requestList_c::reportsStayingInView(const std::vector<int>& p_
         keep[r] = p_ids[r] < 0 || generation.value(p_ids[r]) == reportGeneration[r];
 
     // Present entries carry generations 1 (bottom) to present (top).
-    for (int i = present - 1; i >= 0; --i) {
+    std::vector<int> leaving;
+    for (int i = 0; i < present; ++i) {
         const quint64 entryGeneration = quint64(present - i);
         if (generation.value(topLevelItem(i)->data(columnJob, Qt::UserRole).toInt()) != entryGeneration)
-            removeEntryAt(i);
+            leaving.push_back(i);
     }
+    removeEntryRows(leaving);
     return keep;
 }
 
-void requestList_c::removeEntryAt(int p_nIndex)
+void requestList_c::removeEntryRows(const std::vector<int>& p_rows)
 {
-    QTreeWidgetItem* item = takeTopLevelItem(p_nIndex);
-    m_index.remove(item->data(columnJob, Qt::UserRole).toInt());
-    delete item;
+    // From the bottom up, so that the rows above keep their numbers; each
+    // run of neighbours in one step, as the view moves every hidden row's
+    // index once per step.
+    for (size_t end = p_rows.size(); end > 0;) {
+        size_t begin = end - 1;
+        while (begin > 0 && p_rows[begin - 1] == p_rows[begin] - 1)
+            --begin;
+        const int first = p_rows[begin];
+        const int count = int(end - begin);
+        for (int row = first; row < first + count; ++row)
+            m_index.remove(topLevelItem(row)->data(columnJob, Qt::UserRole).toInt());
+        model()->removeRows(first, count);
+        end = begin;
+    }
 }
 
 QTreeWidgetItem* requestList_c::addRow(QTreeWidgetItem* p_pParent, const QStringList& p_texts)

@@ -102,7 +102,8 @@ public:
     static QStringList entryTexts(const QTreeWidgetItem* p_pEntry);
 
 private:
-    void removeEntryAt(int p_nIndex);
+    // Removes the entries at p_rows (ascending) with their index entries.
+    void removeEntryRows(const std::vector<int>& p_rows);
 
     appSettings_c& m_settings;
     QHash<int, QTreeWidgetItem*> m_index;
