@@ -359,6 +359,7 @@ private slots:
         QCOMPARE(upload["request"]["method"].toString(), "POST");
         QCOMPARE(upload["request"]["url"].toString(), "http://localhost/upload-area");
         const QJsonValue postData = upload["request"]["postData"];
+        QCOMPARE(postData["mimeType"].toString(), "application/octet-stream"); // required in postData
         QCOMPARE(postData["encoding"].toString(), "base64");
         QCOMPARE(QByteArray::fromBase64(postData["text"].toString().toLatin1()), m_uploaded);
         QVERIFY(upload["request"]["queryString"].toArray().isEmpty()); // the form fields are no query
