@@ -3,6 +3,7 @@
 #include "aboutDialog.h"
 #include "appResources.h"
 #include "configDialog.h"
+#include "harExport.h"
 #include "iffFileReader.h"
 #include "planningTable.h"
 #include "requestList.h"
@@ -17,7 +18,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QInputDialog>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -29,6 +32,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     : QMainWindow(p_pParent), m_settings(p_settings)
@@ -42,7 +46,7 @@ mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
     m_pPlanningTable->setObjectName(QStringLiteral("planningTable"));
 
     auto* splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(m_pRequestLog->requestList());
+    splitter->addWidget(createRequestPane());
     splitter->addWidget(m_pPlanningTable);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
@@ -73,6 +77,9 @@ mainWindow_c::mainWindow_c(appSettings_c& p_settings, QWidget* p_pParent)
 
     m_fnAskFile = [this](const QString& p_strCaption, const QString& p_strFilter) {
         return QFileDialog::getOpenFileName(this, p_strCaption, QString(), p_strFilter);
+    };
+    m_fnAskSaveFile = [this](const QString& p_strCaption, const QString& p_strFilter) {
+        return QFileDialog::getSaveFileName(this, p_strCaption, QString(), p_strFilter);
     };
     m_fnAskKey = [this]() {
         return QInputDialog::getText(this, QStringLiteral("Schlüssel"),
@@ -204,10 +211,75 @@ void mainWindow_c::createToolBar()
             &QAction::triggered, this, &mainWindow_c::slotInfo);
 }
 
+QWidget* mainWindow_c::createRequestPane()
+{
+    requestList_c* list = m_pRequestLog->requestList();
+    m_pRequestFilter = new QLineEdit;
+    m_pRequestFilter->setObjectName(QStringLiteral("requestFilter"));
+    m_pRequestFilter->setClearButtonEnabled(true);
+    m_pRequestFilter->setPlaceholderText(
+        QStringLiteral("Filter: host, status or URL text (host:127.0.0.2 status:4xx -url:/upload-area)"));
+    m_pRequestFilter->setToolTip(QStringLiteral(
+        "Shows only the requests that match every term; hidden ones stay in the list.\n"
+        "host:TEXT  peer address contains TEXT\nstatus:CODE  status code, x for any digit (4xx)\n"
+        "url:TEXT  request text contains TEXT\nTEXT  any of the three\n-TERM  does not match TERM"));
+    connect(m_pRequestFilter, &QLineEdit::textChanged, list, &requestList_c::setFilterText);
+    auto* find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, m_pRequestFilter, [this]() {
+        m_pRequestFilter->setFocus(Qt::ShortcutFocusReason);
+        m_pRequestFilter->selectAll();
+    });
+    addAction(find);
+
+    m_pExportHarAction = new QAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                     QStringLiteral("Export HAR..."), this);
+    m_pExportHarAction->setObjectName(QStringLiteral("exportHar"));
+    // The button would drop the dots of the action's text.
+    m_pExportHarAction->setIconText(m_pExportHarAction->text());
+    m_pExportHarAction->setToolTip(QStringLiteral("Writes the requests the list shows to an HTTP Archive"));
+    connect(m_pExportHarAction, &QAction::triggered, this, &mainWindow_c::slotExportHar);
+    auto* exportButton = new QToolButton;
+    exportButton->setDefaultAction(m_pExportHarAction);
+    exportButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    auto* pane = new QWidget;
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_pRequestFilter);
+    row->addWidget(exportButton);
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(row);
+    column->addWidget(list);
+    return pane;
+}
+
+void mainWindow_c::slotExportHar()
+{
+    const QString path =
+        m_fnAskSaveFile(QStringLiteral("Export HAR"), QStringLiteral("HTTP Archive (*.har);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    // What the list shows, oldest first: with a filter set, the entries it
+    // hides are not exported.
+    const QJsonDocument document = harExport_n::document(m_pRequestLog->requestList()->exchanges(true),
+                                                         QCoreApplication::applicationVersion());
+    QString error;
+    if (!harExport_n::write(path, document, &error)) {
+        m_fnMessage(QMessageBox::Warning, QStringLiteral("Export HAR"),
+                    QStringLiteral("Could not write %1: %2").arg(path, error));
+        return;
+    }
+    const int count = document[QLatin1String("log")][QLatin1String("entries")].toArray().size();
+    statusBar()->showMessage(QStringLiteral("%1 requests exported to %2").arg(count).arg(path), 10000);
+}
+
 void mainWindow_c::createToolsMenu()
 {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("Tools"));
     menu->setObjectName(QStringLiteral("toolsMenu"));
+    menu->addAction(m_pExportHarAction);
+    menu->addSeparator();
     menu->addAction(QStringLiteral("WebCrypt testen"), this, &mainWindow_c::slotTestWebCrypt)
         ->setObjectName(QStringLiteral("testWebCrypt"));
     menu->addAction(QStringLiteral("Kommunikation aus Systemlog entschlüsseln (Debug)"), this,

@@ -13,6 +13,7 @@
 #include <functional>
 
 class QAction;
+class QLineEdit;
 class iffFileReader_c;
 class planningTable_c;
 class requestLogView_c;
@@ -20,11 +21,11 @@ class sessionRun_c;
 class sessionViewWidget_c;
 class uploadRetention_c;
 
-// The application's main window: the request log above the device action
-// planning table, the listeners' ports in the status bar, the tool bar,
-// close protection, the configuration dialog, the about box and the hourly
-// upload retention check. Each part does its own job (requestLogView_c,
-// listenerBar_c, planningTable_c); the window builds and places them.
+// The application's main window: the request log with its filter field and
+// "Export HAR..." above the device action planning table, the listeners' ports in the status bar, the tool
+// bar, close protection, the configuration dialog, the about box and the hourly upload retention check. Each
+// part does its own job (requestLogView_c, listenerBar_c, planningTable_c); the window builds and places
+// them.
 //
 // Lives in the user interface thread; all slots run there.
 class mainWindow_c : public QMainWindow
@@ -59,9 +60,15 @@ public:
     // Shows the window's message boxes, the listener bar's included.
     void setMessenger(const messenger_t& p_fnMessenger) { m_fnMessage = p_fnMessenger; }
     void setFileAsker(const fileAsker_t& p_fnAsker) { m_fnAskFile = p_fnAsker; }
+    // Asks for a file to write (caption, filter); empty on cancel.
+    void setSaveFileAsker(const fileAsker_t& p_fnAsker) { m_fnAskSaveFile = p_fnAsker; }
     void setKeyAsker(const keyAsker_t& p_fnAsker) { m_fnAskKey = p_fnAsker; }
     QString closeHint() const { return m_strCloseHint; }
     QAction* protectAction() const { return m_pProtectAction; }
+    // The filter field above the request list (requestFilter_c), and
+    // "Export HAR...".
+    QLineEdit* requestFilter() const { return m_pRequestFilter; }
+    QAction* exportHarAction() const { return m_pExportHarAction; }
 
     // The test sessions the "Test" menu starts and stops (not owned; must
     // outlive the window). Whenever a test starts, its view opens as a window
@@ -90,6 +97,9 @@ public slots:
     void slot_check_rc4_decrypt();
     void slotInfo();
     void slotEnterHint();
+    // Writes the entries the filter shows to a HAR file asked for; tells the
+    // count in the status bar, a failure in a message.
+    void slotExportHar();
     // The "Test" menu. A test type that cannot start says why in a message.
     void slot_stop_test();
     void slot_start_test_standard();
@@ -102,6 +112,7 @@ protected:
     void closeEvent(QCloseEvent* p_pEvent) override;
 
 private:
+    QWidget* createRequestPane();
     void createToolBar();
     void createTestMenu();
     void createToolsMenu();
@@ -112,12 +123,15 @@ private:
     listenerBar_c* m_pListenerBar = nullptr;
     planningTable_c* m_pPlanningTable = nullptr;
     QAction* m_pProtectAction = nullptr;
+    QAction* m_pExportHarAction = nullptr;
+    QLineEdit* m_pRequestFilter = nullptr;
     uploadRetention_c* m_pRetention = nullptr;
     QString m_strCloseHint;
 
     hintAsker_t m_fnAskHint;
     messenger_t m_fnMessage;
     fileAsker_t m_fnAskFile;
+    fileAsker_t m_fnAskSaveFile;
     keyAsker_t m_fnAskKey;
     QPointer<updateFileCreator_c> m_pIffCreator;
     sessionRun_c* m_pSessionRun = nullptr;

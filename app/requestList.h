@@ -1,6 +1,8 @@
 #pragma once
 
 #include "appSettings.h"
+#include "requestExchange.h"
+#include "requestFilter.h"
 
 #include <QHash>
 #include <QTreeWidget>
@@ -15,6 +17,11 @@
 // entries there are. With the view limit on ("request-view-activate-limit"
 // 1 and "request-view-count" at least 1) the oldest entries are removed
 // beyond the count, which bounds the entries and the index.
+//
+// A filter (requestFilter_c) hides the entries that do not match it; they
+// stay in the list, count towards the view limit, and show again when the
+// filter no longer excludes them. Each entry is checked when it is made or
+// changes (refilter()), all of them only when the filter text changes.
 //
 // Lives in the user interface thread like any widget.
 class requestList_c : public QTreeWidget
@@ -39,21 +46,41 @@ public:
 
     // The entry of job p_nId, or nullptr.
     QTreeWidgetItem* entry(int p_nId) const { return m_index.value(p_nId); }
-    // The entry of job p_nId; a new one is inserted at the top. The caller
-    // applies the view limit once it has filled the entry.
+    // The entry of job p_nId; a new one is inserted at the top (in a batch:
+    // at the batch's end). The caller applies the view limit once it has
+    // filled the entry.
     QTreeWidgetItem* findOrCreateEntry(int p_nId);
     int indexSize() const { return m_index.size(); }
+    // What the log keeps of the job of p_pItem, when it is an entry (not a
+    // child row) of a request list; nullptr otherwise.
+    static requestExchange_t* exchange(QTreeWidgetItem* p_pItem);
+    // The exchanges of the entries, oldest first; with p_bShownOnly those of
+    // the entries the filter lets through.
+    std::vector<requestExchange_t> exchanges(bool p_bShownOnly) const;
 
+    QString filterText() const { return m_strFilter; }
+    // Hides or shows p_pEntry as the filter says; call it whenever the
+    // host, status or request of an entry changed.
+    void refilter(QTreeWidgetItem* p_pEntry);
+
+public slots:
     // Removes every entry.
     void clearEntries();
+    // Sets the filter and checks every entry against it.
+    void setFilterText(const QString& p_strText);
 
+public:
     // The number of entries the view keeps, 0 when it keeps all.
     int viewLimit() const;
     // Keeps the selected entry in sight unless autoscroll is on, then removes
     // the oldest entries beyond the view limit.
     void applyViewLimit();
 
-    // While a batch runs, scrolling and repainting wait for its end.
+    // While a batch runs, scrolling and repainting wait for its end, and so
+    // do new entries: they go into the list together at its end. Inserting
+    // on top moves every hidden row's index in the view, so once per batch
+    // instead of once per entry keeps arrivals cheap while a filter hides
+    // many entries.
     void beginBatch();
     void endBatch();
 
@@ -75,9 +102,14 @@ public:
     static QStringList entryTexts(const QTreeWidgetItem* p_pEntry);
 
 private:
-    void removeEntryAt(int p_nIndex);
+    // Removes the entries at p_rows (ascending) with their index entries.
+    void removeEntryRows(const std::vector<int>& p_rows);
 
     appSettings_c& m_settings;
     QHash<int, QTreeWidgetItem*> m_index;
     bool m_bBatch = false;
+    // Entries made during the batch, oldest first; in the index already.
+    std::vector<QTreeWidgetItem*> m_newEntries;
+    QString m_strFilter;
+    requestFilter_c m_filter;
 };

@@ -194,6 +194,15 @@ void requestLogView_c::applyRequestProcessed(origin_t p_eOrigin, saving_t p_eSav
     const QString iffFile = iffSourceFile(request);
     if (!iffFile.isEmpty())
         entry->setData(column_t::columnWhen, requestList_c::iffFileRole, iffFile);
+
+    requestExchange_t* exchange = requestList_c::exchange(entry);
+    exchange->secure = p_eOrigin == origin_t::https;
+    exchange->peer = host;
+    exchange->received = p_received;
+    exchange->processingMs = p_nMs;
+    exchange->status = p_nStatus;
+    exchange->request = request;
+    m_pRequestList->refilter(entry);
     m_pRequestList->applyViewLimit();
 }
 
@@ -215,8 +224,13 @@ void requestLogView_c::setUrlColumn(QTreeWidgetItem* p_pEntry, const QString& p_
 
 void requestLogView_c::slotBodyContent(int p_nId, QByteArray p_arrBody, int p_nMode)
 {
-    QTreeWidgetItem* out =
-        requestList_c::labelledChild(m_pRequestList->findOrCreateEntry(p_nId), QStringLiteral("Out"));
+    QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nId);
+    if (p_nMode == 0) {
+        requestExchange_t* exchange = requestList_c::exchange(entry);
+        exchange->answer = p_arrBody;
+        exchange->bodyReported = true;
+    }
+    QTreeWidgetItem* out = requestList_c::labelledChild(entry, QStringLiteral("Out"));
     requestList_c::addRow(out, {QString(), QString(), QString::number(p_nMode), QStringLiteral("ANSWER"),
                                 QStringLiteral("BODY"), requestLog_n::escapedBody(p_arrBody)});
     m_pRequestList->applyViewLimit();
@@ -238,6 +252,7 @@ void requestLogView_c::slotReceivedDataset(int p_nId, vecParameter_t p_parameter
 void requestLogView_c::slotApplyHeaderFields(int p_nReqId, vecParameter_t p_headers)
 {
     QTreeWidgetItem* entry = m_pRequestList->findOrCreateEntry(p_nReqId);
+    requestList_c::exchange(entry)->headers = p_headers;
     QTreeWidgetItem* header = requestList_c::addRow(entry, {QStringLiteral("Header")});
     QStringList toolTip;
     for (const auto& field : p_headers) {
@@ -289,6 +304,10 @@ void requestLogView_c::slot_receive_file(QHostAddress p_peer, int p_nId, QString
     entry->setData(column_t::columnUrl, Qt::UserRole, QVariant());
     entry->setData(column_t::columnUrl, s_nFileTextRole, true);
     entry->setText(column_t::columnUrl, text);
+    requestExchange_t* exchange = requestList_c::exchange(entry);
+    exchange->uploadSource = p_strSourceFn;
+    exchange->uploadPath = p_strDestFn;
+    m_pRequestList->refilter(entry);
     m_pRequestList->applyViewLimit();
 }
 

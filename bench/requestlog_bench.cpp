@@ -1,12 +1,13 @@
 // Feeds request reports through the main window's request log, offscreen,
 // and prints the throughput and the process's resident memory per round.
 //
-//   requestlog_bench [jobs per round] [rounds] [view limit, 0 = off] [batched|queued]
+//   requestlog_bench [jobs per round] [rounds] [view limit, 0 = off] [batched|queued] [filter]
 //
 // "batched" hands the reports in from a worker thread the way the mappers
 // do; "queued" posts one queued slot call per report instead, for
 // comparison. Each job makes four reports: header fields, a data record, the
-// request and the answer body.
+// request and the answer body. With a filter text (such as "-status:200",
+// which hides every job), it is typed into the filter field first.
 #include "mainWindow.h"
 #include "requestList.h"
 #include "requestLogView.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QThread>
 
 #include <atomic>
@@ -77,6 +79,7 @@ int main(int argc, char** argv)
     const int rounds = args.size() > 2 ? args.at(2).toInt() : 4;
     const int limit = args.size() > 3 ? args.at(3).toInt() : 250;
     const bool batched = args.size() <= 4 || args.at(4) != QLatin1String("queued");
+    const QString filter = args.size() > 5 ? args.at(5) : QString();
 
     appSettings_c settings;
     settings.modify([&](appSettings_c::values_t& p_v) {
@@ -90,9 +93,10 @@ int main(int argc, char** argv)
     window.show();
     app.processEvents();
     requestLogView_c* log = window.requestLog();
+    window.requestFilter()->setText(filter);
 
-    std::printf("mode %s, view limit %d, %d jobs (%d reports) per round\n", batched ? "batched" : "queued",
-                limit, jobs, jobs * 4);
+    std::printf("mode %s, view limit %d, filter \"%s\", %d jobs (%d reports) per round\n",
+                batched ? "batched" : "queued", limit, qPrintable(filter), jobs, jobs * 4);
     std::printf("RSS before: %ld kB\n", residentKb());
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer clock;
@@ -114,10 +118,12 @@ int main(int argc, char** argv)
         worker->wait();
         delete worker;
         const double seconds = clock.nsecsElapsed() / 1e9;
-        std::printf("round %d: %.0f reports/s, %.2f s, entries %d, index %d, not shown %lld, "
+        requestList_c* list = log->requestList();
+        std::printf("round %d: %.0f reports/s, %.2f s, entries %d (%d shown), index %d, not shown %lld, "
                     "RSS peak %ld kB, after %ld kB\n",
-                    round + 1, jobs * 4 / seconds, seconds, log->requestList()->topLevelItemCount(),
-                    log->requestList()->indexSize(), log->reportsNotShown(), peakKb, residentKb());
+                    round + 1, jobs * 4 / seconds, seconds, list->topLevelItemCount(),
+                    int(list->exchanges(true).size()), list->indexSize(), log->reportsNotShown(), peakKb,
+                    residentKb());
     }
     return 0;
 }

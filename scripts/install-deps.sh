@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5network5 libqt5test5 libqt5svg5
   libzip-dev zlib1g-dev libboost-dev libssl-dev
   openssl curl ca-certificates
-  xvfb xauth x11-apps imagemagick fonts-dejavu-core
+  xvfb xauth x11-apps xdotool imagemagick fonts-dejavu-core
   wrk
   dpkg-dev help2man lintian
 )

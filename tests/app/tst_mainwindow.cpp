@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "LoopbackClient.h"
+#include "TestCertificate.h"
 #include "TestServer.h"
 #include "mainWindow.h"
 #include "planningTable.h"
@@ -16,7 +17,10 @@
 #include <QAction>
 #include <QBuffer>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -33,6 +37,11 @@ class tst_MainWindow : public QObject
 {
     Q_OBJECT
 private slots:
+    // The HAR fixture talks over loopback through nested event loops, which
+    // return at once after closeProtection's window has quit the
+    // application: it runs first.
+    void initTestCase() { exportedHar(); }
+
     void init()
     {
         m_settings.resetToDefaults();
@@ -243,7 +252,273 @@ private slots:
         QVERIFY(window.iffCreator() && window.iffCreator()->isVisible());
     }
 
+    // clang-format off
+    void harRequiredFields_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("type");
+        const auto row = [](const char* p_pPath, QJsonValue::Type p_eType) {
+            QTest::newRow(p_pPath) << QString(p_pPath) << int(p_eType);
+        };
+        const QJsonValue::Type text = QJsonValue::String, number = QJsonValue::Double,
+                               array = QJsonValue::Array, object = QJsonValue::Object;
+        row("log.version", text);
+        row("log.creator.name", text);
+        row("log.creator.version", text);
+        row("log.entries", array);
+        // Every entry:
+        row("*.startedDateTime", text);
+        row("*.time", number);
+        row("*.request.method", text);
+        row("*.request.url", text);
+        row("*.request.httpVersion", text);
+        row("*.request.cookies", array);
+        row("*.request.headers", array);
+        row("*.request.queryString", array);
+        row("*.request.headersSize", number);
+        row("*.request.bodySize", number);
+        row("*.response.status", number);
+        row("*.response.statusText", text);
+        row("*.response.httpVersion", text);
+        row("*.response.cookies", array);
+        row("*.response.headers", array);
+        row("*.response.content.size", number);
+        row("*.response.content.mimeType", text);
+        row("*.response.redirectURL", text);
+        row("*.response.headersSize", number);
+        row("*.response.bodySize", number);
+        row("*.cache", object);
+        row("*.timings.send", number);
+        row("*.timings.wait", number);
+        row("*.timings.receive", number);
+    }
+    // clang-format on
+    // The HAR file of a TLS telegram, a plain level-0 telegram and an IFF
+    // upload holds every field HAR 1.2 requires, with its type ("*": in
+    // every entry), and only the fields' own kinds of values.
+    void harRequiredFields()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, type);
+        const QJsonObject& har = exportedHar();
+        QVERIFY(!har.isEmpty());
+        const QJsonArray entries = har["log"]["entries"].toArray();
+        QCOMPARE(entries.size(), 3);
+        QList<QJsonValue> roots{har};
+        if (path.startsWith("*.")) {
+            path.remove(0, 2);
+            roots.clear();
+            for (const QJsonValue& entry : entries)
+                roots << entry;
+        }
+        for (const QJsonValue& root : qAsConst(roots)) {
+            QJsonValue value = root;
+            for (const QString& key : path.split('.'))
+                value = value[key];
+            QCOMPARE(int(value.type()), type);
+            if (type == QJsonValue::Double && !path.endsWith("Size") && !path.endsWith("status"))
+                QVERIFY2(value.toDouble() >= 0, qPrintable(path)); // times
+        }
+    }
+
+    // What the entries say: oldest first, the TLS one as https://, the
+    // telegram's parameters as its query, the upload's bytes in base64, the
+    // start with milliseconds and offset.
+    void harContents()
+    {
+        const QJsonObject& har = exportedHar();
+        QVERIFY(!har.isEmpty());
+        QCOMPARE(har["log"]["version"].toString(), "1.2");
+        QCOMPARE(har["log"]["creator"]["name"].toString(), "QXWebServer");
+        const QJsonArray entries = har["log"]["entries"].toArray();
+        QCOMPARE(entries.size(), 3);
+        const QJsonValue tls = entries[0], telegram = entries[1], upload = entries[2];
+
+        QCOMPARE(tls["request"]["url"].toString(), "https://dev:1234/l0?table=s&b=x%20y");
+        QCOMPARE(tls["_peer"].toString(), "127.0.0.1");
+
+        QCOMPARE(telegram["request"]["method"].toString(), "GET");
+        QCOMPARE(telegram["request"]["url"].toString(), "http://dev/l0?table=t&a=1&checksum=165");
+        QCOMPARE(telegram["request"]["queryString"].toArray(),
+                 (QJsonArray{QJsonObject{{"name", "table"}, {"value", "t"}},
+                             QJsonObject{{"name", "a"}, {"value", "1"}},
+                             QJsonObject{{"name", "checksum"}, {"value", "165"}}}));
+        QCOMPARE(telegram["request"]["headers"].toArray(),
+                 (QJsonArray{QJsonObject{{"name", "host"}, {"value", "dev"}}}));
+        QCOMPARE(telegram["response"]["status"].toInt(), 200);
+        QCOMPARE(telegram["response"]["content"]["text"].toString(), "checksum=165");
+        QCOMPARE(telegram["_peer"].toString(), "127.0.0.2");
+        const QDateTime started =
+            QDateTime::fromString(telegram["startedDateTime"].toString(), Qt::ISODateWithMs);
+        QVERIFY(started.isValid());
+        QVERIFY(qAbs(started.secsTo(QDateTime::currentDateTimeUtc())) < 600);
+        QVERIFY(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)")
+                    .match(telegram["startedDateTime"].toString())
+                    .hasMatch());
+
+        QCOMPARE(upload["request"]["method"].toString(), "POST");
+        QCOMPARE(upload["request"]["url"].toString(), "http://localhost/upload-area");
+        const QJsonValue postData = upload["request"]["postData"];
+        QCOMPARE(postData["mimeType"].toString(), "application/octet-stream"); // required in postData
+        QCOMPARE(postData["encoding"].toString(), "base64");
+        QCOMPARE(QByteArray::fromBase64(postData["text"].toString().toLatin1()), m_uploaded);
+        QVERIFY(upload["request"]["queryString"].toArray().isEmpty()); // the form fields are no query
+        QCOMPARE(upload["_peer"].toString(), "127.0.0.3");
+    }
+
+    // clang-format off
+    void requestFilter_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QList<int>>("shown");
+        QTest::newRow("empty: all") << "" << QList<int>{6, 5, 4, 3, 2, 1};
+        QTest::newRow("host") << "host:127.0.0.3" << QList<int>{6, 4, 2};
+        QTest::newRow("status") << "status:404" << QList<int>{2};
+        QTest::newRow("status class") << "STATUS:5xx" << QList<int>{6, 3};
+        QTest::newRow("url, any case") << "url:ALIVE" << QList<int>{5, 1};
+        QTest::newRow("word in the host") << "0.0.2" << QList<int>{5, 3, 1};
+        QTest::newRow("word as status") << "503" << QList<int>{6};
+        QTest::newRow("not") << "-url:/l0" << QList<int>{4, 2};
+        QTest::newRow("every term") << "host:127.0.0.2 status:2xx" << QList<int>{5, 1};
+        QTest::newRow("none") << "host:10.1.1.1" << QList<int>{};
+        QTest::newRow("prefix still typed") << "host:" << QList<int>{6, 5, 4, 3, 2, 1};
+    }
+    // clang-format on
+    // Entries 1 to 3 are there when the filter is typed, 4 to 6 arrive
+    // through the worker path while it is set (4 first without its end, so
+    // it is shown or hidden by what it has then and again once it ends).
+    // Hidden entries stay: clearing the field shows all six again. Only what
+    // is shown is exported.
+    void requestFilter()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QList<int>, shown);
+        using origin_t = requestLogView_c::origin_t;
+        mainWindow_c window(m_settings);
+        requestLogView_c* log = window.requestLog();
+        requestList_c* list = log->requestList();
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const auto arrive = [&](int p_nId, const char* p_pHost, int p_nStatus, const QString& p_strRequest) {
+            log->reportRequestProcessed(origin_t::http, p_nId, QHostAddress(p_pHost), now, 1, p_nStatus,
+                                        p_strRequest);
+        };
+        arrive(1, "127.0.0.2", 200, "GET /l0?table=Alive&a=1");
+        arrive(2, "127.0.0.3", 404, "GET /nothing");
+        arrive(3, "127.0.0.2", 500, "GET /l0?table=Events");
+        QTRY_COMPARE(list->topLevelItemCount(), 3);
+        window.requestFilter()->setText(filter);
+        log->reportHeaderFields(4, {{"host", "dev"}});
+        arrive(5, "127.0.0.2", 201, "GET /l0?table=alive&b=2");
+        QTRY_COMPARE(list->topLevelItemCount(), 5);
+        arrive(4, "127.0.0.3", 200, "POST /upload-area");
+        arrive(6, "127.0.0.3", 503, "GET /l0?table=T");
+        QTRY_COMPARE(log->waitingReports(), 0);
+        QCOMPARE(list->topLevelItemCount(), 6);
+        QCOMPARE(shownIds(list), shown);
+        QCOMPARE(int(list->exchanges(true).size()), shown.size());
+
+        window.requestFilter()->clear();
+        QCOMPARE(shownIds(list), (QList<int>{6, 5, 4, 3, 2, 1}));
+    }
+
 private:
+    static QList<int> shownIds(requestList_c* p_pList)
+    {
+        QList<int> ids;
+        for (int i = 0; i < p_pList->topLevelItemCount(); ++i) {
+            if (!p_pList->topLevelItem(i)->isHidden())
+                ids << p_pList->topLevelItem(i)->data(0, Qt::UserRole).toInt();
+        }
+        return ids;
+    }
+
+    // The HAR file that "Export HAR..." writes after three requests over
+    // loopback: a level-0 telegram over TLS from 127.0.0.1, one over plain
+    // HTTP from 127.0.0.2 and an IFF upload from 127.0.0.3, one after the
+    // other. Made once; empty when something failed (the failure is logged).
+    const QJsonObject& exportedHar()
+    {
+        if (m_bHarTried)
+            return m_har;
+        m_bHarTried = true;
+        QTemporaryDir dir;
+        TestCertificate certificate;
+        if (!certificate.generate(dir.path(), "server", TestCertificate::Ec)) {
+            qWarning() << certificate.errorString();
+            return m_har;
+        }
+        RootRequestMapper::registerMetaTypes();
+        serverContext_c context;
+        context.settings().modify([&](appSettings_c::values_t& p_v) {
+            p_v.activateUploadRetention = 0;
+            p_v.upDir = dir.path();
+        });
+        RootRequestMapper plain(context, "HTTP Listener"), secure(context, "HTTPS Listener");
+        secure.setSecure(true);
+        serviceHook_c hook(context, 1);
+        mainWindow_c window(context.settings());
+        requestLogView_c* log = window.requestLog();
+        for (RootRequestMapper* mapper : {&plain, &secure}) {
+            log->connectMapper(mapper);
+            connect(mapper, &RootRequestMapper::serviceHook, &hook, &serviceHook_c::slot_service_hook,
+                    Qt::DirectConnection);
+            connect(mapper, &RootRequestMapper::receivedFile, log, &requestLogView_c::slot_receive_file);
+        }
+        log->connectServiceHook(&hook);
+        TestServer plainServer, tlsServer;
+        if (!plainServer.start(&plain) ||
+            !tlsServer.start(
+                &secure, {{"sslCertFile", certificate.certFile()}, {"sslKeyFile", certificate.keyFile()}})) {
+            qWarning() << "listeners did not start";
+            return m_har;
+        }
+
+        LoopbackClient tls;
+        HttpReply reply;
+        QString name = "dev", version = "1";
+        m_uploaded = qxIff_n::buildIffFile(
+            {qxIff_n::makeContentForm(0xC706, QByteArray("\x00\x01\xff\x80", 4), "s", "sig.bin", {}, {})},
+            name, version);
+        const QByteArray part = "--B\r\nContent-Disposition: form-data; name=";
+        const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part +
+                                "\"filename\"; filename=\"liste.iff\"\r\n"
+                                "Content-Type: application/octet-stream\r\n\r\n" +
+                                m_uploaded + "\r\n--B--\r\n";
+        const bool sent =
+            tls.connectTls(tlsServer.port()) &&
+            tls.send("GET /l0?table=s&b=x%20y HTTP/1.1\r\nHost: dev:1234\r\n\r\n") && tls.readReply(&reply) &&
+            LoopbackClient::exchange(plainServer.port(),
+                                     "GET /l0?table=t&a=1&checksum=165 HTTP/1.1\r\nHost: dev\r\n\r\n", &reply,
+                                     5000, QHostAddress("127.0.0.2")) &&
+            LoopbackClient::exchange(plainServer.port(),
+                                     "POST /upload-area HTTP/1.1\r\nContent-Type: multipart/form-data; "
+                                     "boundary=B\r\nContent-Length: " +
+                                         QByteArray::number(form.size()) + "\r\n\r\n" + form,
+                                     &reply, 5000, QHostAddress("127.0.0.3"));
+        if (!sent || reply.statusCode != 200) {
+            qWarning() << "requests failed" << reply.statusCode;
+            return m_har;
+        }
+        // The mapper reports the end of a job after its answer has left, a
+        // received file on its own way.
+        const auto logged = [log] {
+            const std::vector<requestExchange_t> all = log->requestList()->exchanges(false);
+            return all.size() == 3 && all[0].received.isValid() && all[1].received.isValid() &&
+                   all[2].received.isValid() && !all[2].uploadPath.isEmpty();
+        };
+        if (!QTest::qWaitFor(logged, 5000)) {
+            qWarning() << "log incomplete";
+            return m_har;
+        }
+        const QString path = dir.filePath("out.har");
+        window.setSaveFileAsker([&](const QString&, const QString&) { return path; });
+        window.exportHarAction()->trigger();
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            m_har = QJsonDocument::fromJson(file.readAll()).object();
+        return m_har;
+    }
+
     static QAction* toolBarAction(const mainWindow_c& p_window, const QString& p_strText)
     {
         const QToolBar* bar = p_window.findChild<QToolBar*>("Main");
@@ -255,6 +530,9 @@ private:
     }
 
     appSettings_c m_settings;
+    bool m_bHarTried = false;
+    QJsonObject m_har;
+    QByteArray m_uploaded;
 };
 
 QTEST_MAIN(tst_MainWindow)
