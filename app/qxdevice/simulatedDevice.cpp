@@ -23,6 +23,36 @@ struct answer_t
     bool close = false; // the server ends the connection after this answer
 };
 
+// The body of a chunked answer in p_arrData (after the header); false
+// while more bytes are needed.
+bool readChunks(const QByteArray& p_arrData, QByteArray* p_pBody)
+{
+    QByteArray body;
+    int position = 0;
+    for (;;) {
+        const int lineEnd = p_arrData.indexOf("\r\n", position);
+        if (lineEnd < 0)
+            return false;
+        bool ok = false;
+        // Chunk extensions after ";" are not used.
+        const int size = p_arrData.mid(position, lineEnd - position).split(';').first().trimmed().toInt(&ok, 16);
+        if (!ok || size < 0)
+            return false;
+        position = lineEnd + 2;
+        if (size == 0) {
+            // No trailers: the empty line ends the answer.
+            if (p_arrData.size() < position + 2)
+                return false;
+            *p_pBody = body;
+            return true;
+        }
+        if (p_arrData.size() < position + size + 2)
+            return false;
+        body += p_arrData.mid(position, size);
+        position += size + 2;
+    }
+}
+
 // The complete HTTP answer at the start of p_arrData; false while more
 // bytes are needed. p_bClosed: the server closed the connection, so an
 // answer without a length ends there.
@@ -36,14 +66,19 @@ bool parseAnswer(const QByteArray& p_arrData, bool p_bClosed, answer_t* p_pAnswe
     p_pAnswer->status = statusLine.size() > 1 ? statusLine.at(1).toInt() : 0;
     p_pAnswer->close = lines.first().startsWith("HTTP/1.0");
     int length = -1;
+    bool chunked = false;
     for (const QByteArray& line : lines) {
         const QByteArray lower = line.toLower();
         if (lower.startsWith("content-length:"))
             length = line.mid(15).trimmed().toInt();
         else if (lower.startsWith("connection:"))
             p_pAnswer->close = lower.mid(11).trimmed() == "close";
+        else if (lower.startsWith("transfer-encoding:"))
+            chunked = lower.mid(18).trimmed() == "chunked";
     }
     const QByteArray body = p_arrData.mid(headerEnd + 4);
+    if (chunked)
+        return readChunks(body, &p_pAnswer->body);
     if (length < 0) {
         p_pAnswer->body = body;
         p_pAnswer->close = true;
@@ -254,6 +289,7 @@ void simulatedDevice_c::openConnection()
         connect(socket, &QAbstractSocket::connected, this, &simulatedDevice_c::writeRequest);
     }
     m_pSocket = socket;
+    ++m_statistics.connections;
     connect(socket, &QIODevice::readyRead, this, [this] { readAnswer(false); });
     connect(socket, &QAbstractSocket::disconnected, this, [this] { readAnswer(true); });
     connect(socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {

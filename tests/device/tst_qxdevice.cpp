@@ -54,6 +54,10 @@ private slots:
             << QStringList{"--level", "0", "--key", "morvint", "--keep-alive", "--fault", "bad-checksum",
                            "--requests", "21"}
             << "200" << 0 << 1 << QString() << QString() << true;
+        QTest::newRow("standard, level 1 over https with a client certificate")
+            << "standard" << 2
+            << QStringList{"--insecure", "--cert", "server.crt", "--client-key", "server.key", "--requests", "21"}
+            << "200" << 0 << 1 << QString() << QString() << true;
         QTest::newRow("table commands")
             << "table-commands" << 2 << QStringList{"--requests", "48"} << "200" << 0 << 1 << QString()
             << QString() << true;
@@ -114,11 +118,22 @@ private slots:
                                                       {"--session", session, "--cycles", QString::number(cycles),
                                                        "--report", "server.json", "--timeout", faulty ? "3" : "30"});
         QVERIFY2(port != 0, "no listener line");
+        const bool https = deviceArguments.contains("--insecure");
+        QString url = "http://127.0.0.1:" + QString::number(port);
+        if (https) {
+            // The second listener line: settings-1.ini.
+            while (!server.canReadLine())
+                QVERIFY(server.waitForReadyRead(10000));
+            const QRegularExpressionMatch listening =
+                QRegularExpression("^HTTPS listener on port (\\d+)").match(QString::fromUtf8(server.readLine()));
+            QVERIFY(listening.hasMatch());
+            url = "https://127.0.0.1:" + listening.captured(1);
+        }
 
         // Short polls; the first pause is long enough to end the draining of
         // records every session starts with.
         QProcess device;
-        device.start(QX_DEVICE_BINARY, QStringList{"--server", "http://127.0.0.1:" + QString::number(port),
+        device.start(QX_DEVICE_BINARY, QStringList{"--server", url,
                                                    "--path", "/data", "--poll-ms", "100", "--first-pause-ms",
                                                    "600", "--quiet", "--report", "device.json"} +
                                            deviceArguments);
@@ -134,6 +149,9 @@ private slots:
         if (answers != "0 200")
             QCOMPARE(fleet.value("errors").toInt(), acknowledged ? 0 : fleet.value("requests").toInt());
         QCOMPARE(fleet.value("answers").toObject().keys().join(' '), answers);
+        // File transfers included.
+        if (deviceArguments.contains("--keep-alive"))
+            QCOMPARE(fleet.value("connections").toInt(), 1);
         QCOMPARE(!QDir("up").entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty(), uploads);
 
         const QJsonArray report = readJson("server.json").value("sessions").toArray();
