@@ -26,8 +26,8 @@ printf '%6s %9s %9s %8s %8s %8s %8s %8s %7s\n' devices intended achieved p50_ms 
 for n in $sizes; do
   dir="$work/$n"
   mkdir -p "$dir"
-  # Level 1 at /data, answers acknowledge; HTTP on a free port.
-  printf 'http-level-1-base-path: L2RhdGE=\n' >"$dir/qxwebserver.cfg"
+  # Level 1 at /data, answers acknowledge (response mode 0); HTTP on a free port.
+  printf 'http-level-1-base-path: L2RhdGE=\nresponse-ack-method: 0\n' >"$dir/qxwebserver.cfg"
   printf 'host=127.0.0.1\nport=0\n' >"$dir/settings-0.ini"
   env -u DISPLAY -u WAYLAND_DISPLAY "$root/build/app/qxwebserver" --headless -w "$dir" >"$dir/server.out" 2>"$dir/server.err" &
   server_pid=$!

@@ -173,9 +173,10 @@ int main(int argc, char* argv[])
     QElapsedTimer clock;
     clock.start();
     QRandomGenerator random(options.seed);
-    // Spread over the first poll interval, so the fleet does not poll in step.
+    // Spread over the whole poll interval, so the fleet does not poll in step
+    // (nor connect in one burst).
     for (auto& device : fleet) {
-        const int offset = options.devices > 1 ? random.bounded(options.device.pollMs / 4 + 1) : 0;
+        const int offset = options.devices > 1 ? random.bounded(options.device.pollMs + 1) : 0;
         QTimer::singleShot(offset, device.get(), &simulatedDevice_c::start);
     }
     if (options.durationS > 0) {
