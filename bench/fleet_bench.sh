@@ -22,7 +22,7 @@ cleanup() {
 trap cleanup EXIT
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
-printf '%6s %9s %9s %8s %8s %8s %8s %8s %7s\n' devices intended achieved p50_ms p99_ms max_ms errors rss_MB threads
+printf '%6s %9s %9s %8s %8s %8s %8s %8s %7s  %s\n' devices intended achieved p50_ms p99_ms max_ms errors rss_MB threads answers
 for n in $sizes; do
   dir="$work/$n"
   mkdir -p "$dir"
@@ -60,9 +60,10 @@ for n in $sizes; do
 import json, sys
 fleet = json.load(open(sys.argv[1]))["fleet"]
 n, rss, threads = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
-print("%6d %9.1f %9.1f %8.2f %8.2f %8.2f %8d %8.1f %7d" % (
+answers = " ".join("%s:%d" % (status, count) for status, count in sorted(fleet["answers"].items()))
+print("%6d %9.1f %9.1f %8.2f %8.2f %8.2f %8d %8.1f %7d  %s" % (
     n, n, fleet["requestsPerSecond"], fleet["p50Ms"], fleet["p99Ms"], fleet["maxMs"], fleet["errors"],
-    rss / 1024.0, threads))
+    rss / 1024.0, threads, answers))
 PY
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -14,7 +14,7 @@ const int kSlowEvery = 5;
 // After an upload the device takes a moment before its next telegram, as a
 // real one does to close the file: the server has looked at the file by
 // then.
-const int kAfterUploadMs = 150;
+const int kAfterUploadMs = 250;
 
 struct answer_t
 {
