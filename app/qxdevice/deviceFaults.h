@@ -23,9 +23,14 @@ enum fault_t
 // The names on the command line, in bit order.
 inline QStringList names()
 {
-    return {QStringLiteral("wrong-list-value"), QStringLiteral("no-upload"),   QStringLiteral("bad-checksum"),
-            QStringLiteral("bad-cipher-end"),   QStringLiteral("corrupt-upload"), QStringLiteral("short-upload"),
-            QStringLiteral("skip-kvp"),         QStringLiteral("slow"),
+    return {QStringLiteral("wrong-list-value"),
+            QStringLiteral("no-upload"),
+            QStringLiteral("bad-checksum"),
+            QStringLiteral("bad-cipher-end"),
+            QStringLiteral("corrupt-upload"),
+            QStringLiteral("short-upload"),
+            QStringLiteral("skip-kvp"),
+            QStringLiteral("slow"),
             QStringLiteral("disconnect-mid-request")};
 }
 

@@ -146,14 +146,16 @@ devicePairs_t deviceTelegram_c::readJsonAnswer(const QByteArray& p_arrBody)
     devicePairs_t items;
     if (answer.isEmpty())
         return items;
-    const bool accepted = answer.value(QStringLiteral("RETURN_VALUE")).toString() == QLatin1String("ACCEPTED");
+    const bool accepted =
+        answer.value(QStringLiteral("RETURN_VALUE")).toString() == QLatin1String("ACCEPTED");
     items.append({"qx_api", accepted ? QStringLiteral("1") : QStringLiteral("0")});
     const QString action = answer.value(QStringLiteral("ACTION")).toString();
     if (action.isEmpty())
         return items;
     for (const QString& part : action.split(QLatin1Char('&'))) {
         const int equals = part.indexOf(QLatin1Char('='));
-        items.append({(equals < 0 ? part : part.left(equals)).toLatin1(), equals < 0 ? QString() : part.mid(equals + 1)});
+        items.append({(equals < 0 ? part : part.left(equals)).toLatin1(),
+                      equals < 0 ? QString() : part.mid(equals + 1)});
     }
     return items;
 }

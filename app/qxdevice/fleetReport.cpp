@@ -33,7 +33,8 @@ QString fleetFigures_t::summaryLine() const
     const auto ms = [this](double p_dPercent) {
         return QString::number(percentileUs(p_dPercent) / 1000.0, 'f', 1);
     };
-    return QStringLiteral("%1 requests %2 errors %3 connections %4 answers %5 latency ms p50 %6 p99 %7 max %8")
+    return QStringLiteral(
+               "%1 requests %2 errors %3 connections %4 answers %5 latency ms p50 %6 p99 %7 max %8")
         .arg(name)
         .arg(requests)
         .arg(errors)

@@ -95,16 +95,17 @@ bool readOptions(const QCoreApplication& p_app, runOptions_t* p_pOptions)
     const QCommandLineOption seed("seed", "Seed of the random start offsets.", "N", "1");
     const QCommandLineOption report("report", "Write the summary as JSON.", "FILE");
     const QCommandLineOption quiet("quiet", "No line per exchange.");
-    const QCommandLineOption firstPause("first-pause-ms", "Pause after the first telegram (default: --poll-ms).",
-                                        "MS");
+    const QCommandLineOption firstPause("first-pause-ms",
+                                        "Pause after the first telegram (default: --poll-ms).", "MS");
     const QCommandLineOption json("json", "Records as JSON bodies (level 1, plain).");
     const QCommandLineOption keepAlive("keep-alive", "One connection per device for all its exchanges.");
     const QCommandLineOption slow("slow-ms", "Pause of the fault slow (default 61000).", "MS", "61000");
     const QCommandLineOption insecure("insecure", "https: accept any server certificate.");
     const QCommandLineOption cert("cert", "https: client certificate (PEM).", "FILE");
     const QCommandLineOption clientKey("client-key", "https: key of the client certificate (PEM).", "FILE");
-    parser.addOptions({server, level, path, key, devices, first, poll, type, requests, duration, fault, seed,
-                       report, quiet, firstPause, json, keepAlive, slow, insecure, cert, clientKey});
+    parser.addOptions({server,     level,    path,      key,   devices,  first,  poll,
+                       type,       requests, duration,  fault, seed,     report, quiet,
+                       firstPause, json,     keepAlive, slow,  insecure, cert,   clientKey});
     parser.process(p_app);
 
     deviceOptions_t& device = p_pOptions->device;

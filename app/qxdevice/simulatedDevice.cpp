@@ -35,7 +35,8 @@ bool readChunks(const QByteArray& p_arrData, QByteArray* p_pBody)
             return false;
         bool ok = false;
         // Chunk extensions after ";" are not used.
-        const int size = p_arrData.mid(position, lineEnd - position).split(';').first().trimmed().toInt(&ok, 16);
+        const int size =
+            p_arrData.mid(position, lineEnd - position).split(';').first().trimmed().toInt(&ok, 16);
         if (!ok || size < 0)
             return false;
         position = lineEnd + 2;
@@ -132,8 +133,8 @@ void simulatedDevice_c::stop()
 
 QByteArray simulatedDevice_c::header(const QByteArray& p_arrMethod, const QString& p_strTarget) const
 {
-    return p_arrMethod + ' ' + p_strTarget.toUtf8() + " HTTP/1.1\r\nHost: " +
-           m_options.server.authority().toUtf8() +
+    return p_arrMethod + ' ' + p_strTarget.toUtf8() +
+           " HTTP/1.1\r\nHost: " + m_options.server.authority().toUtf8() +
            (m_options.keepAlive ? QByteArray("\r\n") : QByteArray("\r\nConnection: close\r\n"));
 }
 
@@ -152,28 +153,30 @@ void simulatedDevice_c::sendTelegram()
 
     if (m_options.json) {
         const QByteArray body = deviceTelegram_c::jsonRecord(record);
-        exchange(header("POST", m_options.path) + "Content-Type: application/json\r\nContent-Length: " +
-                     QByteArray::number(body.size()) + "\r\n\r\n" + body,
-                 [this, record, isRecord](int p_nStatus, const QByteArray& p_arrBody) {
-                     telegramAnswered(record, isRecord, p_nStatus, deviceTelegram_c::readJsonAnswer(p_arrBody),
-                                      false);
-                 },
-                 breakOff);
+        exchange(
+            header("POST", m_options.path) + "Content-Type: application/json\r\nContent-Length: " +
+                QByteArray::number(body.size()) + "\r\n\r\n" + body,
+            [this, record, isRecord](int p_nStatus, const QByteArray& p_arrBody) {
+                telegramAnswered(record, isRecord, p_nStatus, deviceTelegram_c::readJsonAnswer(p_arrBody),
+                                 false);
+            },
+            breakOff);
         return;
     }
     // A fresh cipher-begin value per telegram.
     auto telegram = std::make_shared<deviceTelegram_c>(
         m_options.level, m_options.key, QString::number(m_nNumber * 100000 + int(++m_nCipherCount % 100000)));
     const QByteArray query = telegram->query(record, m_options.faults);
-    exchange(header("GET", m_options.path + QLatin1Char('?') + QString::fromLatin1(query)) + "\r\n",
-             [this, telegram, record, isRecord](int p_nStatus, const QByteArray& p_arrBody) {
-                 // A level-1 answer may be a file instead of items.
-                 const bool provisioned = m_options.level == 1 && p_nStatus == 200 &&
-                                          p_arrBody.startsWith("FORM") && m_model.provisionFile(p_arrBody);
-                 telegramAnswered(record, isRecord, p_nStatus,
-                                  provisioned ? devicePairs_t() : telegram->readAnswer(p_arrBody), provisioned);
-             },
-             breakOff);
+    exchange(
+        header("GET", m_options.path + QLatin1Char('?') + QString::fromLatin1(query)) + "\r\n",
+        [this, telegram, record, isRecord](int p_nStatus, const QByteArray& p_arrBody) {
+            // A level-1 answer may be a file instead of items.
+            const bool provisioned = m_options.level == 1 && p_nStatus == 200 &&
+                                     p_arrBody.startsWith("FORM") && m_model.provisionFile(p_arrBody);
+            telegramAnswered(record, isRecord, p_nStatus,
+                             provisioned ? devicePairs_t() : telegram->readAnswer(p_arrBody), provisioned);
+        },
+        breakOff);
 }
 
 void simulatedDevice_c::telegramAnswered(const devicePairs_t& p_record, bool p_bIsRecord, int p_nStatus,
@@ -212,7 +215,8 @@ void simulatedDevice_c::fetchNext()
     exchange(request, [this, fetch](int p_nStatus, const QByteArray& p_arrBody) {
         if (!m_options.quiet)
             QTextStream(stdout) << m_source.toString() << (fetch.isUpload() ? " POST " : " GET ")
-                                << fetch.path << ' ' << (fetch.isUpload() ? fetch.uploadName : QString())
+                                << fetch.path
+                                << (fetch.isUpload() ? QLatin1Char(' ') + fetch.uploadName : QString())
                                 << " -> " << p_nStatus << ' '
                                 << (fetch.isUpload() ? fetch.content : p_arrBody).size() << " bytes\n";
         if (p_nStatus != 200)
@@ -292,9 +296,8 @@ void simulatedDevice_c::openConnection()
     ++m_statistics.connections;
     connect(socket, &QIODevice::readyRead, this, [this] { readAnswer(false); });
     connect(socket, &QAbstractSocket::disconnected, this, [this] { readAnswer(true); });
-    connect(socket, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        readAnswer(true);
-    });
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError) { readAnswer(true); });
     if (!m_source.isNull())
         socket->bind(m_source);
     const quint16 port = quint16(m_options.server.port(tls ? 443 : 80));

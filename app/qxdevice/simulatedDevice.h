@@ -20,14 +20,14 @@ struct deviceOptions_t
     QUrl server;  // scheme (http or https), host and port
     QString path; // of the data telegrams
     int level = 1;
-    QString key;           // empty: plain telegrams
-    bool json = false;     // records as JSON bodies (level 1, plain)
-    int pollMs = 1000;     // pause before a poll when no record is waiting
+    QString key;             // empty: plain telegrams
+    bool json = false;       // records as JSON bodies (level 1, plain)
+    int pollMs = 1000;       // pause before a poll when no record is waiting
     int firstPauseMs = 1000; // the same after the first telegram
-    int requests = 0;      // telegrams per device; 0: no limit
-    int timeoutMs = 10000; // per exchange
-    int slowMs = 61000;    // the pause of the fault "slow"
-    bool keepAlive = false; // one connection per device for all its exchanges
+    int requests = 0;        // telegrams per device; 0: no limit
+    int timeoutMs = 10000;   // per exchange
+    int slowMs = 61000;      // the pause of the fault "slow"
+    bool keepAlive = false;  // one connection per device for all its exchanges
     bool quiet = false;
     int faults = 0; // deviceFaults_n bits
     // https: the certificate check and the client certificate.
@@ -82,8 +82,8 @@ private:
     QTimer m_timer;
     quint32 m_nCipherCount = 0;
     bool m_bStopped = false;
-    bool m_bRetry = false;    // the telegram broken off on purpose goes out again
-    bool m_bUploaded = false; // a file went up since the last telegram
+    bool m_bRetry = false;      // the telegram broken off on purpose goes out again
+    bool m_bUploaded = false;   // a file went up since the last telegram
     bool m_bPausedOnce = false; // the first pause (--first-pause-ms) is over
 
     // The exchange under way.

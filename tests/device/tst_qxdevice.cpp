@@ -23,74 +23,77 @@ private slots:
         // The list the table test starts each cycle with: one row.
         writeFile("dl/backupList.txt", "1\ta\n");
         TestCertificate certificate;
-        QVERIFY2(certificate.generate(m_dir.path(), "server", TestCertificate::Ec), qPrintable(certificate.errorString()));
+        QVERIFY2(certificate.generate(m_dir.path(), "server", TestCertificate::Ec),
+                 qPrintable(certificate.errorString()));
         writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
-        writeFile("settings-1.ini", "host=127.0.0.1\nport=0\nsslCertFile=server.crt\nsslKeyFile=server.key\n");
+        writeFile("settings-1.ini",
+                  "host=127.0.0.1\nport=0\nsslCertFile=server.crt\nsslKeyFile=server.key\n");
     }
 
     void run_data()
     {
         QTest::addColumn<QString>("session");
-        QTest::addColumn<int>("cycles");               // asked of the server; a faulty device completes none
+        QTest::addColumn<int>("cycles"); // asked of the server; a faulty device completes none
         QTest::addColumn<QStringList>("deviceArguments");
-        QTest::addColumn<QString>("answers");          // the HTTP statuses the devices see, "0" none
+        QTest::addColumn<QString>("answers"); // the HTTP statuses the devices see, "0" none
         QTest::addColumn<int>("serverExit");
         QTest::addColumn<int>("sessions");
-        QTest::addColumn<QString>("errorKey");         // counted by a faulty device's session
-        QTest::addColumn<QString>("logLine");          // in a session's log
-        QTest::addColumn<bool>("uploads");             // files in the upload area
+        QTest::addColumn<QString>("errorKey"); // counted by a faulty device's session
+        QTest::addColumn<QString>("logLine");  // in a session's log
+        QTest::addColumn<bool>("uploads");     // files in the upload area
 
         // The standard setup takes seven telegrams, each cycle seven more.
         const QStringList three{"--devices", "3", "--requests", "28"};
         QTest::newRow("standard, level 0, three devices")
-            << "standard" << 3 << QStringList{"--level", "0"} + three << "200" << 0 << 3 << QString() << QString()
-            << true;
+            << "standard" << 3 << QStringList{"--level", "0"} + three << "200" << 0 << 3 << QString()
+            << QString() << true;
         QTest::newRow("standard, level 1 enciphered, three devices")
             << "standard" << 3 << QStringList{"--level", "1", "--key", "morvint"} + three << "200" << 0 << 3
             << QString() << QString() << true;
         // The server only traces a wrong level-0 checksum.
         QTest::newRow("standard, level 0 enciphered, kept alive, a bad checksum")
             << "standard" << 2
-            << QStringList{"--level", "0", "--key", "morvint", "--keep-alive", "--fault", "bad-checksum",
-                           "--requests", "21"}
+            << QStringList{"--level",      "0",          "--key", "morvint", "--keep-alive", "--fault",
+                           "bad-checksum", "--requests", "21"}
             << "200" << 0 << 1 << QString() << QString() << true;
         QTest::newRow("standard, level 1 over https with a client certificate")
-            << "standard" << 2
-            << QStringList{"--insecure", "--cert", "server.crt", "--client-key", "server.key", "--requests", "21"}
+            << "standard" << 2 << QStringList{"--insecure", "--cert",     "server.crt", "--client-key",
+                                              "server.key", "--requests", "21"}
             << "200" << 0 << 1 << QString() << QString() << true;
-        QTest::newRow("table commands")
-            << "table-commands" << 2 << QStringList{"--requests", "48"} << "200" << 0 << 1 << QString()
-            << QString() << true;
-        QTest::newRow("upload and download")
-            << "upload-download" << 2 << QStringList{"--requests", "7"} << "200" << 0 << 1 << QString()
-            << QString() << true;
+        QTest::newRow("table commands") << "table-commands" << 2 << QStringList{"--requests", "48"} << "200"
+                                        << 0 << 1 << QString() << QString() << true;
+        QTest::newRow("upload and download") << "upload-download" << 2 << QStringList{"--requests", "7"}
+                                             << "200" << 0 << 1 << QString() << QString() << true;
         // Every telegram's first try breaks off: sent again, nothing lost.
         QTest::newRow("disconnect mid-request")
-            << "standard" << 2 << QStringList{"--fault", "disconnect-mid-request", "--requests", "42"} << "0 200"
-            << 0 << 1 << QString() << QString() << true;
+            << "standard" << 2 << QStringList{"--fault", "disconnect-mid-request", "--requests", "42"}
+            << "0 200" << 0 << 1 << QString() << QString() << true;
         // The standard test does not look at the file.
-        QTest::newRow("no upload") << "standard" << 2 << QStringList{"--fault", "no-upload", "--requests", "21"}
-                                   << "200" << 0 << 1 << QString() << QString() << false;
+        QTest::newRow("no upload") << "standard" << 2
+                                   << QStringList{"--fault", "no-upload", "--requests", "21"} << "200" << 0
+                                   << 1 << QString() << QString() << false;
 
-        // A faulty device never completes a cycle: the time limit ends the run.
-        const auto faulty = [](const char* p_szFault) {
-            return QStringList{"--fault", p_szFault, "--duration", "2"};
+        // A faulty device never completes a cycle: it stops after the
+        // seconds its fault needs to show, the time limit ends the server.
+        const auto faulty = [](const char* p_szFault, const char* p_szSeconds = "2") {
+            return QStringList{"--fault", p_szFault, "--duration", p_szSeconds};
         };
-        QTest::newRow("a wrong list value")
-            << "standard" << 2 << faulty("wrong-list-value") << "200" << 1 << 1 << "4" << QString() << true;
+        QTest::newRow("a wrong list value") << "standard" << 2 << faulty("wrong-list-value", "3") << "200"
+                                            << 1 << 1 << "4" << QString() << true;
         QTest::newRow("variable reads skipped")
-            << "standard" << 2 << faulty("skip-kvp") << "200" << 1 << 1 << "5" << QString() << true;
-        QTest::newRow("table commands, a corrupt upload")
-            << "table-commands" << 2 << faulty("corrupt-upload") << "200" << 1 << 1 << "501" << QString() << true;
+            << "standard" << 2 << faulty("skip-kvp", "3") << "200" << 1 << 1 << "5" << QString() << true;
+        QTest::newRow("table commands, a corrupt upload") << "table-commands" << 2 << faulty("corrupt-upload")
+                                                          << "200" << 1 << 1 << "501" << QString() << true;
         QTest::newRow("upload and download, a corrupt upload")
-            << "upload-download" << 2 << faulty("corrupt-upload") << "200" << 1 << 1 << "1" << QString() << true;
+            << "upload-download" << 2 << faulty("corrupt-upload") << "200" << 1 << 1 << "1" << QString()
+            << true;
         QTest::newRow("upload and download, a short upload")
             << "upload-download" << 2 << faulty("short-upload") << "200" << 1 << 1 << "3"
             << "Error: 999 of 1000 data records ok" << true;
         // Refused before any session sees it.
         QTest::newRow("a bad cipher end")
-            << "standard" << 2 << QStringList{"--key", "morvint"} + faulty("bad-cipher-end") << "500" << 1 << 0
-            << QString() << QString() << false;
+            << "standard" << 2 << QStringList{"--key", "morvint"} + faulty("bad-cipher-end") << "500" << 1
+            << 0 << QString() << QString() << false;
     }
     void run()
     {
@@ -104,6 +107,10 @@ private slots:
         QFETCH(QString, logLine);
         QFETCH(bool, uploads);
         const bool faulty = serverExit != 0;
+        // Two seconds more than the faulty device runs.
+        const int duration = deviceArguments.indexOf("--duration");
+        const QString timeLimit =
+            duration < 0 ? QString("30") : QString::number(deviceArguments.value(duration + 1).toInt() + 2);
 
         writeFile("qxwebserver.cfg", "dl-dir: ZGw=\n"                     // dl
                                      "up-dir: dXA=\n"                     // up
@@ -114,9 +121,10 @@ private slots:
         QFile::remove("server.json");
         QFile::remove("device.json");
         QProcess server;
-        const quint16 port = headlessProcess_n::start(server, QX_WEBSERVER_BINARY,
-                                                      {"--session", session, "--cycles", QString::number(cycles),
-                                                       "--report", "server.json", "--timeout", faulty ? "3" : "30"});
+        const quint16 port =
+            headlessProcess_n::start(server, QX_WEBSERVER_BINARY,
+                                     {"--session", session, "--cycles", QString::number(cycles), "--report",
+                                      "server.json", "--timeout", timeLimit});
         QVERIFY2(port != 0, "no listener line");
         const bool https = deviceArguments.contains("--insecure");
         QString url = "http://127.0.0.1:" + QString::number(port);
@@ -124,8 +132,8 @@ private slots:
             // The second listener line: settings-1.ini.
             while (!server.canReadLine())
                 QVERIFY(server.waitForReadyRead(10000));
-            const QRegularExpressionMatch listening =
-                QRegularExpression("^HTTPS listener on port (\\d+)").match(QString::fromUtf8(server.readLine()));
+            const QRegularExpressionMatch listening = QRegularExpression("^HTTPS listener on port (\\d+)")
+                                                          .match(QString::fromUtf8(server.readLine()));
             QVERIFY(listening.hasMatch());
             url = "https://127.0.0.1:" + listening.captured(1);
         }
@@ -133,10 +141,10 @@ private slots:
         // Short polls; the first pause is long enough to end the draining of
         // records every session starts with.
         QProcess device;
-        device.start(QX_DEVICE_BINARY, QStringList{"--server", url,
-                                                   "--path", "/data", "--poll-ms", "100", "--first-pause-ms",
-                                                   "600", "--quiet", "--report", "device.json"} +
-                                           deviceArguments);
+        device.start(QX_DEVICE_BINARY,
+                     QStringList{"--server", url, "--path", "/data", "--poll-ms", "100", "--first-pause-ms",
+                                 "600", "--quiet", "--report", "device.json"} +
+                         deviceArguments);
         QVERIFY(device.waitForFinished(30000));
         QVERIFY(server.waitForFinished(30000));
         QCOMPARE(device.exitStatus(), QProcess::NormalExit);
@@ -167,8 +175,9 @@ private slots:
             // Log lines begin with their time.
             if (!logLine.isEmpty()) {
                 const QJsonArray log = object.value("log").toArray();
-                QVERIFY(std::any_of(log.begin(), log.end(),
-                                    [&logLine](const QJsonValue& p_line) { return p_line.toString().endsWith(" " + logLine); }));
+                QVERIFY(std::any_of(log.begin(), log.end(), [&logLine](const QJsonValue& p_line) {
+                    return p_line.toString().endsWith(" " + logLine);
+                }));
             }
         }
     }
