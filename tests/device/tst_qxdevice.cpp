@@ -141,12 +141,15 @@ private slots:
         // Short polls; the first pause is long enough to end the draining of
         // records every session starts with.
         QProcess device;
-        device.start(QX_DEVICE_BINARY,
-                     QStringList{"--server", url, "--path", "/data", "--poll-ms", "100", "--first-pause-ms",
-                                 "600", "--quiet", "--report", "device.json"} +
-                         deviceArguments);
-        QVERIFY(device.waitForFinished(30000));
-        QVERIFY(server.waitForFinished(30000));
+        device.start(QX_DEVICE_BINARY, QStringList{"--server", url, "--path", "/data", "--poll-ms", "100",
+                                                   "--first-pause-ms", "600", "--report", "device.json"} +
+                                           deviceArguments);
+        // Both programs' last lines tell what went wrong.
+        const bool deviceDone = device.waitForFinished(30000);
+        const bool serverDone = server.waitForFinished(30000);
+        const QByteArray lines = device.readAllStandardOutput().right(2000) + "\n--- server:\n" +
+                                 server.readAllStandardOutput().right(2000);
+        QVERIFY2(deviceDone && serverDone, lines.constData());
         QCOMPARE(device.exitStatus(), QProcess::NormalExit);
         const bool acknowledged = answers == "200";
         QCOMPARE(device.exitCode(), acknowledged ? 0 : 1);
