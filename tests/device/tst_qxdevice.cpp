@@ -144,12 +144,21 @@ private slots:
         device.start(QX_DEVICE_BINARY, QStringList{"--server", url, "--path", "/data", "--poll-ms", "100",
                                                    "--first-pause-ms", "600", "--report", "device.json"} +
                                            deviceArguments);
-        // Both programs' last lines tell what went wrong.
-        const bool deviceDone = device.waitForFinished(30000);
-        const bool serverDone = server.waitForFinished(30000);
-        const QByteArray lines = device.readAllStandardOutput().right(2000) + "\n--- server:\n" +
-                                 server.readAllStandardOutput().right(2000);
-        QVERIFY2(deviceDone && serverDone, lines.constData());
+        // The event loop reads both programs' output meanwhile: a pipe left
+        // full would stop the server's main thread, and with it the
+        // connections it accepts. Their last lines tell what went wrong.
+        QByteArray serverLines;
+        connect(&server, &QProcess::readyReadStandardOutput, this, [&server, &serverLines] {
+            serverLines = (serverLines + server.readAllStandardOutput()).right(2000);
+        });
+        QDeadlineTimer deadline(60000);
+        while ((device.state() != QProcess::NotRunning || server.state() != QProcess::NotRunning) &&
+               !deadline.hasExpired())
+            QTest::qWait(20);
+        serverLines += server.readAllStandardOutput();
+        QVERIFY2(device.state() == QProcess::NotRunning && server.state() == QProcess::NotRunning,
+                 (device.readAllStandardOutput().right(2000) + "\n--- server:\n" + serverLines.right(2000))
+                     .constData());
         QCOMPARE(device.exitStatus(), QProcess::NormalExit);
         const bool acknowledged = answers == "200";
         QCOMPARE(device.exitCode(), acknowledged ? 0 : 1);
