@@ -6,6 +6,10 @@
 
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 namespace {
 const QByteArray kTooManyConnections =
     "HTTP/1.1 503 too many connections\r\nConnection: close\r\n\r\nToo many connections\r\n";
@@ -31,9 +35,17 @@ void HttpListener::listen()
         m_pPool = new HttpConnectionHandlerPool(m_pSettings, m_pRequestHandler);
 
     const quint16 port = configuredPort(*m_pSettings);
-    if (QTcpServer::listen(configuredAddress(*m_pSettings), port))
+    if (QTcpServer::listen(configuredAddress(*m_pSettings), port)) {
+#ifdef Q_OS_UNIX
+        // The toolkit listens with a queue of 50 connections. Hundreds of
+        // devices that connect while the main thread is busy for a moment
+        // overflow it, and each connection the kernel drops costs its device
+        // a second before it tries again; listening again with the kernel's
+        // maximum enlarges the queue of the open socket.
+        ::listen(int(socketDescriptor()), SOMAXCONN);
+#endif
         qCDebug(lcHttp, "HttpListener: Listening on port %i", int(serverPort()));
-    else
+    } else
         qCCritical(lcHttp, "HttpListener: Cannot bind on port %i: %s", int(port), qPrintable(errorString()));
 }
 

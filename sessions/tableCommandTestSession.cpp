@@ -2,6 +2,7 @@
 #include "sessionLog.h"
 
 #include "iffParser.h"
+#include "mapperConstants.h"
 
 #include <QDebug>
 
@@ -123,6 +124,10 @@ void qxTableCommandTestSession_t::count(int p_nKey)
 void qxTableCommandTestSession_t::processRequest(const QHostAddress&, int, request_t& p_request,
                                                  response_t& p_response)
 {
+    // The device fetching the list it was told to load comes by here too:
+    // a download answers nothing.
+    if (p_request.path.startsWith(QLatin1String(mapperConstants_n::downloadArea)))
+        return;
     const auto handler = handlers().constFind(m_nState);
     if (handler == handlers().cend()) {
         // Only a step value that went astray gets here, whether above 499 or

@@ -4,6 +4,8 @@
 #include "deviceFaults.h"
 #include "textCodec.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QUrl>
 
 namespace {
@@ -119,13 +121,41 @@ devicePairs_t deviceTelegram_c::readAnswer(const QByteArray& p_arrBody)
     return items;
 }
 
-bool deviceTelegram_c::isAcknowledged(const devicePairs_t& p_answer) const
+bool deviceTelegram_c::isAcknowledged(int p_nLevel, const devicePairs_t& p_answer)
 {
     for (const auto& item : p_answer) {
-        if (m_nLevel == 1 && item.first == "qx_api")
+        if (p_nLevel == 1 && item.first == "qx_api")
             return item.second == QLatin1String("1");
-        if (m_nLevel == 0 && item.first == "status")
+        if (p_nLevel == 0 && item.first == "status")
             return item.second == QLatin1String("ok");
     }
     return false;
+}
+
+QByteArray deviceTelegram_c::jsonRecord(const devicePairs_t& p_record)
+{
+    QJsonObject object;
+    for (const auto& pair : p_record)
+        object.insert(QString::fromLatin1(pair.first), pair.second);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+devicePairs_t deviceTelegram_c::readJsonAnswer(const QByteArray& p_arrBody)
+{
+    const QJsonObject answer = QJsonDocument::fromJson(p_arrBody).object();
+    devicePairs_t items;
+    if (answer.isEmpty())
+        return items;
+    const bool accepted =
+        answer.value(QStringLiteral("RETURN_VALUE")).toString() == QLatin1String("ACCEPTED");
+    items.append({"qx_api", accepted ? QStringLiteral("1") : QStringLiteral("0")});
+    const QString action = answer.value(QStringLiteral("ACTION")).toString();
+    if (action.isEmpty())
+        return items;
+    for (const QString& part : action.split(QLatin1Char('&'))) {
+        const int equals = part.indexOf(QLatin1Char('='));
+        items.append({(equals < 0 ? part : part.left(equals)).toLatin1(),
+                      equals < 0 ? QString() : part.mid(equals + 1)});
+    }
+    return items;
 }

@@ -38,10 +38,17 @@ public:
 
     // Whether p_answer acknowledges the record: qx_api=1 (level 1) or
     // status=ok (level 0).
-    bool isAcknowledged(const devicePairs_t& p_answer) const;
+    static bool isAcknowledged(int p_nLevel, const devicePairs_t& p_answer);
 
     // The level-0 checksum of p_record (the checksum pair itself left out).
     static quint32 checksum(const devicePairs_t& p_record);
+
+    // p_record as the body of a JSON telegram: one member per pair (a name
+    // used twice keeps its last value), poll records included.
+    static QByteArray jsonRecord(const devicePairs_t& p_record);
+    // A JSON answer as level-1 items: qx_api=1 when it says ACCEPTED, then
+    // the commands of its ACTION text.
+    static devicePairs_t readJsonAnswer(const QByteArray& p_arrBody);
 
 private:
     QByteArray beginName() const { return m_nLevel == 1 ? "qx_cb" : "qxcb"; }

@@ -9,6 +9,7 @@ void fleetFigures_t::add(const fleetFigures_t& p_other)
 {
     requests += p_other.requests;
     errors += p_other.errors;
+    connections += p_other.connections;
     for (auto it = p_other.statuses.cbegin(); it != p_other.statuses.cend(); ++it)
         statuses[it.key()] += it.value();
     latenciesUs += p_other.latenciesUs;
@@ -32,10 +33,12 @@ QString fleetFigures_t::summaryLine() const
     const auto ms = [this](double p_dPercent) {
         return QString::number(percentileUs(p_dPercent) / 1000.0, 'f', 1);
     };
-    return QStringLiteral("%1 requests %2 errors %3 answers %4 latency ms p50 %5 p99 %6 max %7")
+    return QStringLiteral(
+               "%1 requests %2 errors %3 connections %4 answers %5 latency ms p50 %6 p99 %7 max %8")
         .arg(name)
         .arg(requests)
         .arg(errors)
+        .arg(connections)
         .arg(answers.join(QLatin1Char(' ')), ms(50), ms(99), ms(100));
 }
 
@@ -47,6 +50,7 @@ QJsonObject fleetFigures_t::toJson() const
     return QJsonObject{{QStringLiteral("name"), name},
                        {QStringLiteral("requests"), requests},
                        {QStringLiteral("errors"), errors},
+                       {QStringLiteral("connections"), connections},
                        {QStringLiteral("answers"), answers},
                        {QStringLiteral("p50Ms"), percentileUs(50) / 1000.0},
                        {QStringLiteral("p99Ms"), percentileUs(99) / 1000.0},

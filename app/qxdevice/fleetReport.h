@@ -11,6 +11,7 @@ struct fleetFigures_t
     QString name;
     int requests = 0;
     int errors = 0;
+    int connections = 0;     // opened, file transfers included
     QMap<int, int> statuses; // HTTP status (0: no answer) -> answers
     QVector<qint64> latenciesUs;
 

@@ -3,6 +3,7 @@
 
 #include "deviceFaults.h"
 #include "fleetReport.h"
+#include "shutdownSignals.h"
 #include "simulatedDevice.h"
 
 #include <QCommandLineParser>
@@ -11,11 +12,14 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <QSslKey>
 #include <QTextStream>
 #include <QTimer>
 
 #include <memory>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -23,6 +27,40 @@ bool fail(const QString& p_strText)
 {
     QTextStream(stderr) << "qxdevice: " << p_strText << '\n';
     return false;
+}
+
+// The client certificate and its key, both or neither.
+bool readTls(const QString& p_strCert, const QString& p_strKey, deviceOptions_t* p_pDevice)
+{
+    p_pDevice->tls = QSslConfiguration::defaultConfiguration();
+    if (p_strCert.isEmpty() && p_strKey.isEmpty())
+        return true;
+    QFile certFile(p_strCert);
+    QFile keyFile(p_strKey);
+    if (!certFile.open(QIODevice::ReadOnly) || !keyFile.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("--cert and --client-key need readable PEM files"));
+    const QSslCertificate certificate(&certFile, QSsl::Pem);
+    QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull()) {
+        keyFile.seek(0);
+        key = QSslKey(&keyFile, QSsl::Ec, QSsl::Pem);
+    }
+    if (certificate.isNull() || key.isNull())
+        return fail(QStringLiteral("no certificate in %1 or no key in %2").arg(p_strCert, p_strKey));
+    p_pDevice->tls.setLocalCertificate(certificate);
+    p_pDevice->tls.setPrivateKey(key);
+    return true;
+}
+
+// Every device holds a socket, and a fleet of a thousand needs more than
+// the usual soft limit of open files: up to the hard limit.
+void raiseFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 struct runOptions_t
@@ -57,20 +95,39 @@ bool readOptions(const QCoreApplication& p_app, runOptions_t* p_pOptions)
     const QCommandLineOption seed("seed", "Seed of the random start offsets.", "N", "1");
     const QCommandLineOption report("report", "Write the summary as JSON.", "FILE");
     const QCommandLineOption quiet("quiet", "No line per exchange.");
-    parser.addOptions({server, level, path, key, devices, first, poll, type, requests, duration, fault, seed,
-                       report, quiet});
+    const QCommandLineOption firstPause("first-pause-ms",
+                                        "Pause after the first telegram (default: --poll-ms).", "MS");
+    const QCommandLineOption json("json", "Records as JSON bodies (level 1, plain).");
+    const QCommandLineOption keepAlive("keep-alive", "One connection per device for all its exchanges.");
+    const QCommandLineOption slow("slow-ms", "Pause of the fault slow (default 61000).", "MS", "61000");
+    const QCommandLineOption insecure("insecure", "https: accept any server certificate.");
+    const QCommandLineOption cert("cert", "https: client certificate (PEM).", "FILE");
+    const QCommandLineOption clientKey("client-key", "https: key of the client certificate (PEM).", "FILE");
+    parser.addOptions({server,     level,    path,      key,   devices,  first,  poll,
+                       type,       requests, duration,  fault, seed,     report, quiet,
+                       firstPause, json,     keepAlive, slow,  insecure, cert,   clientKey});
     parser.process(p_app);
 
     deviceOptions_t& device = p_pOptions->device;
     device.server = QUrl(parser.value(server));
-    if (!device.server.isValid() || device.server.scheme() != QLatin1String("http"))
-        return fail(QStringLiteral("--server needs an http:// URL"));
+    const QString scheme = device.server.scheme();
+    if (!device.server.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return fail(QStringLiteral("--server needs an http:// or https:// URL"));
+    if (!readTls(parser.value(cert), parser.value(clientKey), &device))
+        return false;
+    device.insecure = parser.isSet(insecure);
+    device.json = parser.isSet(json);
+    if (device.json && parser.isSet(key))
+        return fail(QStringLiteral("--json records go in clear: no --key"));
+    device.keepAlive = parser.isSet(keepAlive);
+    device.slowMs = parser.value(slow).toInt();
     device.level = parser.value(level).toInt();
     if (device.level != 0 && device.level != 1)
         return fail(QStringLiteral("--level is 0 or 1"));
     device.path = parser.value(path);
     device.key = parser.value(key);
     device.pollMs = parser.value(poll).toInt();
+    device.firstPauseMs = parser.isSet(firstPause) ? parser.value(firstPause).toInt() : device.pollMs;
     device.requests = parser.value(requests).toInt();
     device.quiet = parser.isSet(quiet);
     for (const QString& name : parser.values(fault)) {
@@ -100,6 +157,9 @@ int main(int argc, char* argv[])
     runOptions_t options;
     if (!readOptions(app, &options))
         return 2;
+    raiseFileLimit();
+    // Ctrl+C and SIGTERM end the run with its summary and report.
+    shutdownSignals_c shutdown;
 
     std::vector<std::unique_ptr<simulatedDevice_c>> fleet;
     int running = options.devices;
@@ -114,9 +174,10 @@ int main(int argc, char* argv[])
     QElapsedTimer clock;
     clock.start();
     QRandomGenerator random(options.seed);
-    // Spread over the first poll interval, so the fleet does not poll in step.
+    // Spread over the whole poll interval, so the fleet does not poll in step
+    // (nor connect in one burst).
     for (auto& device : fleet) {
-        const int offset = options.devices > 1 ? random.bounded(options.device.pollMs / 4 + 1) : 0;
+        const int offset = options.devices > 1 ? random.bounded(options.device.pollMs + 1) : 0;
         QTimer::singleShot(offset, device.get(), &simulatedDevice_c::start);
     }
     if (options.durationS > 0) {
