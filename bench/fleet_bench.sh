@@ -33,7 +33,7 @@ for n in $sizes; do
   server_pid=$!
   port=
   for _ in $(seq 100); do
-    port=$(sed -n 's/^HTTP listener on port \([0-9]*\).*/\1/p' "$dir/server.out" | head -n1)
+    port=$(sed -n 's/^HTTP listener on port \([0-9]*\).*/\1/p' "$dir/server.out" 2>/dev/null | head -n1 || true)
     [ -n "$port" ] && break
     sleep 0.1
   done

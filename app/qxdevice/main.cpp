@@ -178,7 +178,7 @@ int main(int argc, char* argv[])
     // (nor connect in one burst).
     for (auto& device : fleet) {
         const int offset = options.devices > 1 ? random.bounded(options.device.pollMs + 1) : 0;
-        QTimer::singleShot(offset, device.get(), &simulatedDevice_c::start);
+        QTimer::singleShot(offset, Qt::PreciseTimer, device.get(), &simulatedDevice_c::start);
     }
     if (options.durationS > 0) {
         QTimer::singleShot(options.durationS * 1000, &app, [&fleet] {

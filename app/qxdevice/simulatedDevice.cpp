@@ -109,6 +109,9 @@ simulatedDevice_c::simulatedDevice_c(int p_nNumber, const QHostAddress& p_source
     m_statistics.name = p_source.toString();
     m_model.setFaults(p_options.faults);
     m_timer.setSingleShot(true);
+    // Coarse timers of one interval fire together on shared boundaries, so a
+    // fleet would poll in bursts; each device keeps its own phase instead.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &simulatedDevice_c::sendTelegram);
     m_exchangeTimeout.setSingleShot(true);
     connect(&m_exchangeTimeout, &QTimer::timeout, this, [this] { readAnswer(true); });
