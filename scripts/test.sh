@@ -24,18 +24,22 @@ took() { echo "test.sh: $1 took $(( $(stamp) - $2 )) s"; }
 if [ "$mode" = --tsan ]; then
   ./scripts/install-deps.sh
   t=$(stamp)
-  # Debug keeps the optimiser from folding away the accesses TSan watches.
+  # Debug at -O1, as the sanitizer pass below.
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g -fsanitize=thread -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" \
     -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread" >/dev/null
-  tsan_tests=(tst_httpengine tst_rootrequestmapper tst_sessions tst_headlesssession)
-  cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}" qxwebserver
+  # The HTTP engine, the mapper with its hooks, the planning table's hook and
+  # the sessions, each in one process. (The tests that start the program
+  # wait for its answers with deadlines an instrumented program misses.)
+  tsan_tests=(tst_httpengine tst_rootrequestmapper tst_planningtable tst_sessions)
+  cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
   took "ThreadSanitizer build" "$t"
   t=$(stamp)
   cd build-tsan
   regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
-  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/sanitizer/tsan.supp" \
+  # Every report of a test is shown; any report fails the test.
+  TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 suppressions=$root/tests/sanitizer/tsan.supp" \
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" -R "$regex" --no-tests=error
   took "ThreadSanitizer CTest" "$t"
   exit 0
