@@ -1,7 +1,5 @@
 #include "commandPlan.h"
 
-#include <QMutexLocker>
-
 #include <algorithm>
 
 commandPlan_c::commandPlan_c(QObject* p_pParent) : QObject(p_pParent)
@@ -22,7 +20,7 @@ void commandPlan_c::setRows(const rows_t& p_rows)
     const bool oneShot = std::any_of(p_rows.cbegin(), p_rows.cend(), [](const QStringList& p_row) {
         return p_row.size() >= 2 && p_row.constFirst() == QLatin1String("1");
     });
-    const QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> locker(m_mutex);
     m_rows = p_rows;
     m_plan = plan;
     m_bOneShotPlanned = oneShot;
@@ -30,13 +28,13 @@ void commandPlan_c::setRows(const rows_t& p_rows)
 
 commandPlan_c::rows_t commandPlan_c::rows() const
 {
-    const QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> locker(m_mutex);
     return m_rows;
 }
 
 void commandPlan_c::setCommands(const plan_t& p_plan)
 {
-    const QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> locker(m_mutex);
     m_rows.clear();
     m_plan = p_plan;
     m_bOneShotPlanned = false;
@@ -44,13 +42,13 @@ void commandPlan_c::setCommands(const plan_t& p_plan)
 
 commandPlan_c::plan_t commandPlan_c::commands() const
 {
-    const QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> locker(m_mutex);
     return m_plan;
 }
 
 commandPlan_c::plan_t commandPlan_c::take()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     const plan_t plan = m_plan;
     if (!m_bOneShotPlanned)
         return plan;

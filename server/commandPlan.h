@@ -2,9 +2,10 @@
 
 #include "commandTable.h"
 
-#include <QMutex>
 #include <QObject>
 #include <QVector>
+
+#include <mutex>
 
 // The operator's current plan: the planning rows and the device commands
 // made of their active rows (commandTable_n::planFromRows).
@@ -49,7 +50,8 @@ signals:
     void rowsReplaced(commandTable_n::planningRows_t p_rows);
 
 private:
-    mutable QMutex m_mutex;
+    // A standard mutex, which the thread sanitizer sees, unlike Qt's.
+    mutable std::mutex m_mutex;
     rows_t m_rows;
     plan_t m_plan;
     bool m_bOneShotPlanned = false;

@@ -48,7 +48,10 @@ telegramExchange_c::Telegram telegramExchange_c::open(RootRequestMapper::request
         p_request.setValue(pair.first, value);
     }
     m_strCipherEnd = p_request.value(m_dialect.cipherEnd);
-    m_bEnciphered = m_strCipherEnd == m_strCipherBegin;
+    // Compared as the bytes the key was made of: the cipher-begin value was
+    // read as Windows-1252 (a byte 0x80 is the euro sign), the deciphered
+    // one as Latin-1.
+    m_bEnciphered = textCodec_n::to8Bit(m_strCipherEnd) == textCodec_n::to8Bit(m_strCipherBegin);
     return m_bEnciphered ? Telegram::Enciphered : Telegram::Refused;
 }
 

@@ -1,10 +1,12 @@
-// An IFF file of any bytes through the element parser, the quick file test
-// and the element trees of both summary styles (which open the described
-// forms and describe every chunk they know).
+// An IFF file of any bytes through the element parser, the quick file test,
+// the element trees of both summary styles (which open the described forms
+// and describe every chunk they know) and the file contents the request log
+// offers, which must be the same read from the bytes or from either tree.
 
 #include "fuzzTarget.h"
 
 #include "iffElementTree.h"
+#include "iffFileContent.h"
 #include "iffParser.h"
 
 #include <QBuffer>
@@ -66,10 +68,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* p_pData, size_t p_nSize)
     qxIff_n::testFileIsQxWebIff(&device, true);
     fuzz_n::require(!device.isOpen(), "the file test left the device open");
 
+    const QList<qxIff_n::fileContent_t> contents = qxIff_n::fileContents(file);
+    for (const qxIff_n::fileContent_t& content : contents) {
+        fuzz_n::require(content.data.size() <= file.size(), "a file content larger than the file");
+        content.kind();
+    }
     for (const qxIff_n::summaryStyle_t style : {qxIff_n::summaryStyle_t::analyser,
                                                qxIff_n::summaryStyle_t::requestLog}) {
         bool complete = false;
-        checkTree(qxIff_n::readElementTree(file, style, &complete), file.size());
+        const QList<qxIff_n::iffElement_t> tree = qxIff_n::readElementTree(file, style, &complete);
+        checkTree(tree, file.size());
+        const QList<qxIff_n::fileContent_t> fromTree = qxIff_n::fileContents(tree);
+        fuzz_n::require(fromTree.size() == contents.size(), "the tree holds another number of file contents");
+        for (int i = 0; i < contents.size(); ++i) {
+            fuzz_n::require(fromTree.at(i).data == contents.at(i).data && fromTree.at(i).name == contents.at(i).name &&
+                                fromTree.at(i).type == contents.at(i).type,
+                            "a file content differs between the bytes and the tree");
+        }
     }
     return 0;
 }

@@ -25,7 +25,7 @@ void LogCapture::handler(QtMsgType p_eType, const QMessageLogContext& p_context,
 {
     LogCapture* self = s_pActive;
     {
-        QMutexLocker locker(&self->m_mutex);
+        const std::lock_guard<std::mutex> locker(self->m_mutex);
         self->m_entries.append(qMakePair(p_eType, p_strMessage));
     }
     const bool forward = p_eType == QtFatalMsg || self->m_forwardAll ||
@@ -36,7 +36,7 @@ void LogCapture::handler(QtMsgType p_eType, const QMessageLogContext& p_context,
 
 QVector<QPair<QtMsgType, QString>> LogCapture::entries() const
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> locker(m_mutex);
     return m_entries;
 }
 
@@ -57,6 +57,6 @@ bool LogCapture::waitFor(const QString& p_strLine, int p_nTimes, int p_nTimeoutM
 
 void LogCapture::clear()
 {
-    QMutexLocker locker(&m_mutex);
+    const std::lock_guard<std::mutex> locker(m_mutex);
     m_entries.clear();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMutex>
+#include <mutex>
 #include <QPair>
 #include <QStringList>
 #include <QVector>
@@ -32,7 +32,7 @@ public:
 private:
     static void handler(QtMsgType p_eType, const QMessageLogContext& p_context, const QString& p_strMessage);
 
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex; // seen by the thread sanitizer, unlike QMutex
     QVector<QPair<QtMsgType, QString>> m_entries;
     bool m_forwardWarnings;
     bool m_forwardAll;
