@@ -6,14 +6,16 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 // How long lines gather before they are written: short for a reader,
 // long for a server under load.
 constexpr int kGatherMs = 20;
 } // namespace
 
-requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent)
-    : QObject(p_pParent), m_pStream(p_pStream)
+requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent, int p_nMaxWaitingBytes)
+    : QObject(p_pParent), m_pStream(p_pStream), m_nMaxWaitingBytes(p_nMaxWaitingBytes)
 {
 }
 
@@ -65,7 +67,10 @@ void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDat
         const QMutexLocker locker(&m_mutex);
         schedule = !m_bWriteScheduled;
         m_bWriteScheduled = true;
-        m_arrWaiting += bytes;
+        if (m_arrWaiting.size() + bytes.size() <= m_nMaxWaitingBytes)
+            m_arrWaiting += bytes;
+        else
+            ++m_nDropped;
     }
     // The first line after a write asks the console's thread to write what
     // gathers within the next few milliseconds; the lines until then need
@@ -79,11 +84,16 @@ void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDat
 void requestConsole_c::slotWriteWaiting()
 {
     QByteArray waiting;
+    qint64 dropped = 0;
     {
         const QMutexLocker locker(&m_mutex);
         waiting.swap(m_arrWaiting);
+        std::swap(dropped, m_nDropped);
         m_bWriteScheduled = false;
     }
+    if (dropped > 0)
+        waiting += QByteArrayLiteral("(") + QByteArray::number(dropped) +
+                   QByteArrayLiteral(" request lines left out: standard output did not keep up)\n");
     if (!waiting.isEmpty())
         writeBytes(waiting);
 }

@@ -22,13 +22,17 @@
 // console's thread, which writes the lines gathered within 20 ms with one
 // write and flush, so a pipe or a log file sees them at once while a server
 // under load does not wake that thread for every request. Lines keep the
-// order in which they were handed in.
+// order in which they were handed in. While the stream does not take them
+// (a pipe nobody reads), at most p_nMaxWaitingBytes of lines wait; later
+// ones are counted, and the count is written in their place once the stream
+// moves again, so memory stays bounded however long the server runs.
 class requestConsole_c : public QObject
 {
     Q_OBJECT
 public:
     // The stream is not owned. Lines still waiting are written on destruction.
-    explicit requestConsole_c(FILE* p_pStream, QObject* p_pParent = nullptr);
+    explicit requestConsole_c(FILE* p_pStream, QObject* p_pParent = nullptr,
+                              int p_nMaxWaitingBytes = 8 * 1024 * 1024);
     ~requestConsole_c() override;
 
     // The line of one request.
@@ -51,6 +55,9 @@ private:
     QMutex m_mutex;
     // Lines handed in and not written yet, each with its line feed.
     QByteArray m_arrWaiting;
+    const int m_nMaxWaitingBytes;
+    // Lines left out since the last write.
+    qint64 m_nDropped = 0;
     // A write of the waiting lines is on its way.
     bool m_bWriteScheduled = false;
 };

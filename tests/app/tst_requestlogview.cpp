@@ -1,5 +1,6 @@
 #include "iffChunkMakers.h"
 #include "iffForm.h"
+#include "requestConsole.h"
 #include "requestList.h"
 #include "requestLogView.h"
 #include "treeDump.h"
@@ -201,6 +202,32 @@ private slots:
         const QLabel* notShown = view.notShownLabel();
         QCOMPARE(notShown->text(), QString("Reports not shown: %1").arg(view.reportsNotShown()));
         QCOMPARE(!notShown->isHidden(), view.reportsNotShown() > 0);
+    }
+
+    // The window-less console while its stream takes nothing: the lines
+    // that fit wait whole, the rest are counted, and the count is written
+    // with the next write.
+    void consoleWaitsBounded()
+    {
+        FILE* stream = std::tmpfile();
+        QVERIFY(stream);
+        const QByteArray first = requestConsole_c::line(1, s_host, s_received, 7, 200, "GET /a").toUtf8() + '\n';
+        {
+            requestConsole_c console(stream, nullptr, 3 * first.size());
+            for (int id = 1; id <= 1000; ++id)
+                console.slotRequestProcessed(id, s_host, s_received, 7, 200, QStringLiteral("GET /a"));
+            console.slotWriteWaiting();
+            console.slotRequestProcessed(1001, s_host, s_received, 7, 200, QStringLiteral("GET /b"));
+        }
+        std::rewind(stream);
+        QFile file;
+        QVERIFY(file.open(stream, QIODevice::ReadOnly));
+        const QByteArrayList lines = file.readAll().split('\n');
+        std::fclose(stream);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.at(0) + '\n', first);
+        QCOMPARE(lines.at(3), QByteArray("(997 request lines left out: standard output did not keep up)"));
+        QVERIFY(lines.at(4).contains(" #1001 ") && lines.at(4).endsWith("GET /b"));
     }
 
 private:
