@@ -34,9 +34,8 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
                                              const QSslConfiguration* p_pSslConfiguration)
     : m_pSettings(p_pSettings), m_pRequestHandler(p_pRequestHandler), m_pSslConfiguration(p_pSslConfiguration)
 {
+    // Everything the worker thread reads is in place before it starts.
     m_pThread = new QThread();
-    m_pThread->start();
-    qCDebug(lcHttp, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
     moveToThread(m_pThread);
     m_readTimer.moveToThread(m_pThread);
     m_readTimer.setSingleShot(true);
@@ -48,6 +47,9 @@ HttpConnectionHandler::HttpConnectionHandler(HttpSettings* p_pSettings, HttpRequ
     connect(m_pSocket, &QTcpSocket::disconnected, this, &HttpConnectionHandler::disconnected);
     connect(&m_readTimer, &QTimer::timeout, this, &HttpConnectionHandler::readTimeout);
     connect(m_pThread, &QThread::finished, this, &HttpConnectionHandler::thread_done);
+
+    m_pThread->start();
+    qCDebug(lcHttp, "HttpConnectionHandler (%p): thread started", static_cast<void*>(this));
 
     qCDebug(lcHttp, "HttpConnectionHandler (%p): constructed", static_cast<void*>(this));
 }
