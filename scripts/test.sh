@@ -2,12 +2,12 @@
 # The one test command: installs what is missing, builds with warnings as
 # errors and runs every test through CTest; then builds everything once more
 # with AddressSanitizer and UndefinedBehaviorSanitizer into ./build-asan and
-# runs the suite there too. Exits non-zero on any failure in either pass.
+# runs the suite there too; last, the concurrency tests under
+# ThreadSanitizer (./build-tsan). Exits non-zero on any failure in any pass.
 #
-#   ./scripts/test.sh           both passes (what CI runs)
+#   ./scripts/test.sh           all three passes (what CI runs)
 #   ./scripts/test.sh --quick   the normal pass only
-#   ./scripts/test.sh --tsan    the concurrency tests under ThreadSanitizer
-#                               (./build-tsan), nothing else
+#   ./scripts/test.sh --tsan    the ThreadSanitizer pass only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,8 +21,7 @@ jobs=$(nproc)
 stamp() { date +%s; }
 took() { echo "test.sh: $1 took $(( $(stamp) - $2 )) s"; }
 
-if [ "$mode" = --tsan ]; then
-  ./scripts/install-deps.sh
+tsan_pass() {
   t=$(stamp)
   # Debug at -O1, as the sanitizer pass below.
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug \
@@ -36,15 +35,22 @@ if [ "$mode" = --tsan ]; then
   cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
   took "ThreadSanitizer build" "$t"
   t=$(stamp)
-  cd build-tsan
-  regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
-  # Every report of a test is shown; any report fails the test. The
-  # toolkit's libraries are not instrumented: what they do inside (their
-  # locks, allocations and hand-overs between threads) is left out
-  # (ignore_noninstrumented_modules), what still shows is in the file.
-  TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$root/tests/sanitizer/tsan.supp" \
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" -R "$regex" --no-tests=error
+  (
+    cd build-tsan
+    regex="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
+    # Every report of a test is shown; any report fails the test. The
+    # toolkit's libraries are not instrumented: what they do inside (their
+    # locks, allocations and hand-overs between threads) is left out
+    # (ignore_noninstrumented_modules), what still shows is in the file.
+    TSAN_OPTIONS="halt_on_error=0 second_deadlock_stack=1 ignore_noninstrumented_modules=1 suppressions=$root/tests/sanitizer/tsan.supp" \
+      QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" -R "$regex" --no-tests=error
+  )
   took "ThreadSanitizer CTest" "$t"
+}
+
+if [ "$mode" = --tsan ]; then
+  ./scripts/install-deps.sh
+  tsan_pass
   exit 0
 fi
 
@@ -77,3 +83,5 @@ ASAN_OPTIONS="halt_on_error=1 detect_leaks=1 fast_unwind_on_malloc=0 strict_stri
   LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp print_suppressions=0" \
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" --no-tests=error -E '^package$'
 took "sanitizer CTest" "$t"
+cd "$root"
+tsan_pass
