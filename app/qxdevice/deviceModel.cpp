@@ -85,9 +85,12 @@ devicePairs_t deviceModel_c::nextRecord() const
 {
     if (!m_records.isEmpty())
         return m_records.first();
+    devicePairs_t poll;
     if (m_nLevel == 1)
-        return {{"qx_table", QStringLiteral("Alive")}};
-    return devicePairs_t();
+        poll.append({"qx_table", QStringLiteral("Alive")});
+    if (!m_strDeviceName.isEmpty())
+        poll.append({m_nLevel == 1 ? "qx_col_device" : "device", m_strDeviceName});
+    return poll;
 }
 
 void deviceModel_c::recordDelivered()

@@ -35,6 +35,11 @@ public:
     // corrupt or short uploads, skipped variable reads).
     void setFaults(int p_nFaults) { m_nFaults = p_nFaults; }
 
+    // The name the device's poll records carry (level 0: "device", level 1:
+    // the "Alive" record's "qx_col_device"), so that each simulated device
+    // can be told apart in the records file; none when empty.
+    void setDeviceName(const QString& p_strName) { m_strDeviceName = p_strName; }
+
     // The record to deliver next; the poll record when none is waiting.
     devicePairs_t nextRecord() const;
     bool hasRecord() const { return !m_records.isEmpty(); }
@@ -73,6 +78,7 @@ private:
     void setVariable(const QString& p_strText);
 
     int m_nLevel;
+    QString m_strDeviceName;
     QMap<QString, QString> m_variables;
     QHash<QString, QList<QStringList>> m_lists; // by lower-case name
     QHash<QString, QByteArray> m_storedFiles;

@@ -108,6 +108,7 @@ simulatedDevice_c::simulatedDevice_c(int p_nNumber, const QHostAddress& p_source
 {
     m_statistics.name = p_source.toString();
     m_model.setFaults(p_options.faults);
+    m_model.setDeviceName(m_statistics.name);
     m_timer.setSingleShot(true);
     // Coarse timers of one interval fire together on shared boundaries, so a
     // fleet would poll in bursts; each device keeps its own phase instead.
