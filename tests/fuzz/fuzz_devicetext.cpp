@@ -1,8 +1,8 @@
 // The display text reader over any bytes, both ways in: as a source text
 // file (first input byte odd: C header lines, else list lines) and as a text
 // image in Intel HEX. A source it accepts becomes an image that is written,
-// read back byte for byte, and passes its own CRC check; every text line it
-// took holds at most the longest text.
+// read back byte for byte, and passes its own CRC check; every text it
+// stores holds at most the longest text.
 
 #include "fuzzTarget.h"
 
@@ -37,11 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* p_pData, size_t p_nSize)
     const char* text = reinterpret_cast<const char*>(p_pData) + 1;
     const qint64 size = qint64(p_nSize) - 1;
 
+    // A line's text comes back whole, however long; it is cut to the longest
+    // text only when the image is built (checked through the file below).
     for (const QByteArray& line : QByteArray(text, int(size)).split('\n')) {
         quint32 number = 0;
         QByteArray lineText;
         if (FileDeviceText::parseLine(line, header, number, lineText) == 1)
-            fuzz_n::require(lineText.size() <= FileDeviceText::maxTextLength, "a text beyond the longest");
+            fuzz_n::require(line.contains(lineText), "a text that is not in its line");
     }
 
     const QString source = path(header ? QStringLiteral("texts.h") : QStringLiteral("texts.lst"));
@@ -55,6 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* p_pData, size_t p_nSize)
         fuzz_n::require(loaded.load(path(QStringLiteral("texts.hex"))), "load() refused an image save() wrote");
         fuzz_n::require(loaded.image == built.image, "the image changed on the way through a file");
         fuzz_n::require(loaded.textArea == built.textArea, "the texts changed on the way through a file");
+        const QByteArray texts(reinterpret_cast<const char*>(built.textArea.data()), int(built.textArea.size()));
+        for (const QByteArray& stored : texts.split('\0'))
+            fuzz_n::require(stored.size() <= FileDeviceText::maxTextLength, "a stored text beyond the longest");
     } else {
         fuzz_n::require(built.errorCode != 0, "loadText() failed without an error code");
     }
