@@ -7,28 +7,18 @@
 #include "fuzzTarget.h"
 
 #include "HttpRequest.h"
-#include "HttpSettings.h"
+#include "fuzzHttpLimits.h"
 
 #include <QByteArrayList>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <memory>
 
 namespace {
 
-// Small limits, so that short inputs reach them.
 HttpSettings& settings()
 {
-    static QTemporaryDir dir;
-    static HttpSettings limits(dir.filePath(QStringLiteral("limits.ini")));
-    static const bool set = [] {
-        limits.setValue(QStringLiteral("maxRequestSize"), 1024);
-        limits.setValue(QStringLiteral("maxMultiPartSize"), 2048);
-        return true;
-    }();
-    Q_UNUSED(set)
-    return limits;
+    return fuzz_n::smallHttpLimits(2048);
 }
 
 // Everything a request handler could look at.

@@ -10,9 +10,8 @@
 #include "fuzzTarget.h"
 
 #include "HttpRequest.h"
-#include "HttpSettings.h"
+#include "fuzzHttpLimits.h"
 
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <memory>
@@ -21,15 +20,7 @@ namespace {
 
 HttpSettings& settings()
 {
-    static QTemporaryDir dir;
-    static HttpSettings limits(dir.filePath(QStringLiteral("limits.ini")));
-    static const bool set = [] {
-        limits.setValue(QStringLiteral("maxRequestSize"), 1024);
-        limits.setValue(QStringLiteral("maxMultiPartSize"), 65536);
-        return true;
-    }();
-    Q_UNUSED(set)
-    return limits;
+    return fuzz_n::smallHttpLimits(65536);
 }
 
 const QByteArray boundary = "qx-fuzz-boundary";

@@ -171,8 +171,13 @@ private:
             m_buffer.erase(m_buffer.begin(), m_buffer.begin() + m_nPos);
             m_nPos = 0;
             const std::size_t kept = m_buffer.size();
-            m_buffer.resize(kept + blockSize);
-            const qint64 got = m_device.read(m_buffer.data() + kept, blockSize);
+            // A file is read in blocks of at most what is left of it, so a
+            // small file does not cost a whole block.
+            const qint64 want = m_device.isSequential()
+                                    ? qint64(blockSize)
+                                    : std::clamp<qint64>(m_device.size() - m_device.pos(), 1, blockSize);
+            m_buffer.resize(kept + std::size_t(want));
+            const qint64 got = m_device.read(m_buffer.data() + kept, want);
             m_bReadError = got < 0;
             m_bEnd = got <= 0;
             m_buffer.resize(kept + std::size_t(std::max<qint64>(got, 0)));
