@@ -55,6 +55,8 @@ headlessServer_c::headlessServer_c(serverContext_c& p_context, FILE* p_pConsole,
     connect(manager, &sessionManager_c::logMessage, this, sessionLine, Qt::QueuedConnection);
     m_set.openRecordsFile();
     m_pRetention->start();
+    // The listener lines stand before anything else the program prints.
+    m_pConsole->flush();
 }
 
 headlessServer_c::~headlessServer_c()
@@ -65,7 +67,7 @@ headlessServer_c::~headlessServer_c()
 void headlessServer_c::shutdown()
 {
     m_set.shutdown();
-    m_pConsole->slotWriteWaiting();
+    m_pConsole->flush();
 }
 
 void headlessServer_c::addListener(serverListener_c* p_pListener)

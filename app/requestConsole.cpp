@@ -15,13 +15,20 @@ constexpr int kGatherMs = 20;
 } // namespace
 
 requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent, int p_nMaxWaitingBytes)
-    : QObject(p_pParent), m_pStream(p_pStream), m_nMaxWaitingBytes(p_nMaxWaitingBytes)
+    : QObject(p_pParent), m_pStream(p_pStream), m_pWriterThread(new QThread(this)), m_pWriter(new QObject),
+      m_nMaxWaitingBytes(p_nMaxWaitingBytes)
 {
+    m_pWriterThread->setObjectName(QStringLiteral("console writer"));
+    m_pWriter->moveToThread(m_pWriterThread);
+    connect(m_pWriterThread, &QThread::finished, m_pWriter, &QObject::deleteLater);
+    m_pWriterThread->start();
 }
 
 requestConsole_c::~requestConsole_c()
 {
-    slotWriteWaiting();
+    m_pWriterThread->quit();
+    m_pWriterThread->wait();
+    flush();
 }
 
 QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
@@ -51,38 +58,45 @@ QString requestConsole_c::line(int p_nId, const QHostAddress& p_host, const QDat
 
 void requestConsole_c::write(const QString& p_strText)
 {
-    slotWriteWaiting();
-    QByteArray bytes = p_strText.toUtf8();
-    bytes += '\n';
-    writeBytes(bytes);
+    append(p_strText.toUtf8() + '\n');
 }
 
 void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs,
                                             int p_nStatus, QVariant p_data)
 {
-    QByteArray bytes = line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data).toUtf8();
-    bytes += '\n';
+    append(line(p_nId, p_host, p_received, p_nMs, p_nStatus, p_data).toUtf8() + '\n');
+}
+
+void requestConsole_c::append(const QByteArray& p_arrLine)
+{
     bool schedule = false;
     {
         const QMutexLocker locker(&m_mutex);
         schedule = !m_bWriteScheduled;
         m_bWriteScheduled = true;
-        if (m_arrWaiting.size() + bytes.size() <= m_nMaxWaitingBytes)
-            m_arrWaiting += bytes;
+        if (m_arrWaiting.size() + p_arrLine.size() <= m_nMaxWaitingBytes)
+            m_arrWaiting += p_arrLine;
         else
             ++m_nDropped;
     }
-    // The first line after a write asks the console's thread to write what
+    // The first line after a write asks the writer thread to write what
     // gathers within the next few milliseconds; the lines until then need
-    // no call of their own.
+    // no call of their own. Once the writer thread has ended, flush() takes
+    // what is left.
     if (schedule)
         QMetaObject::invokeMethod(
-            this, [this] { QTimer::singleShot(kGatherMs, this, &requestConsole_c::slotWriteWaiting); },
+            m_pWriter, [this] { QTimer::singleShot(kGatherMs, m_pWriter, [this] { writeWaiting(); }); },
             Qt::QueuedConnection);
 }
 
-void requestConsole_c::slotWriteWaiting()
+void requestConsole_c::flush()
 {
+    writeWaiting();
+}
+
+void requestConsole_c::writeWaiting()
+{
+    const QMutexLocker writeLocker(&m_writeMutex);
     QByteArray waiting;
     qint64 dropped = 0;
     {
@@ -93,13 +107,9 @@ void requestConsole_c::slotWriteWaiting()
     }
     if (dropped > 0)
         waiting += QByteArrayLiteral("(") + QByteArray::number(dropped) +
-                   QByteArrayLiteral(" request lines left out: standard output did not keep up)\n");
-    if (!waiting.isEmpty())
-        writeBytes(waiting);
-}
-
-void requestConsole_c::writeBytes(const QByteArray& p_arrBytes)
-{
-    std::fwrite(p_arrBytes.constData(), 1, size_t(p_arrBytes.size()), m_pStream);
+                   QByteArrayLiteral(" lines left out: standard output did not keep up)\n");
+    if (waiting.isEmpty())
+        return;
+    std::fwrite(waiting.constData(), 1, size_t(waiting.size()), m_pStream);
     std::fflush(m_pStream);
 }

@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QMutex>
 #include <QObject>
+#include <QThread>
 #include <QString>
 #include <QVariant>
 
@@ -17,20 +18,23 @@
 // request text (line feeds shown as \n, carriage returns as \f, as in the
 // request list).
 //
-// slotRequestProcessed() may be called from any thread (connect the mappers
-// directly): the line is made in the calling thread and waits for the
-// console's thread, which writes the lines gathered within 20 ms with one
+// Lines may be handed in from any thread (connect the mappers directly): a
+// request's line is made in the calling thread and waits for the console's
+// own writer thread, which writes the lines gathered within 20 ms with one
 // write and flush, so a pipe or a log file sees them at once while a server
-// under load does not wake that thread for every request. Lines keep the
-// order in which they were handed in. While the stream does not take them
-// (a pipe nobody reads), at most p_nMaxWaitingBytes of lines wait; later
-// ones are counted, and the count is written in their place once the stream
-// moves again, so memory stays bounded however long the server runs.
+// under load does not wake that thread for every request. No caller ever
+// waits for the stream: a terminal that is paused or a pipe nobody reads
+// stops only the writer thread. Lines keep the order in which they were
+// handed in. While the stream does not take them, at most p_nMaxWaitingBytes
+// of lines wait; later ones are counted, and the count is written in their
+// place once the stream moves again, so memory stays bounded however long
+// the server runs.
 class requestConsole_c : public QObject
 {
     Q_OBJECT
 public:
-    // The stream is not owned. Lines still waiting are written on destruction.
+    // The stream is not owned. Lines still waiting are written on
+    // destruction, which waits for the stream to take them.
     explicit requestConsole_c(FILE* p_pStream, QObject* p_pParent = nullptr,
                               int p_nMaxWaitingBytes = 8 * 1024 * 1024);
     ~requestConsole_c() override;
@@ -38,20 +42,25 @@ public:
     // The line of one request.
     static QString line(int p_nId, const QHostAddress& p_host, const QDateTime& p_received, int p_nMs,
                         int p_nStatus, const QVariant& p_data);
-    // Writes the waiting lines, then p_strText and a line feed, and flushes.
-    // The console's thread only.
+    // Hands p_strText in as a line of its own. Any thread.
     void write(const QString& p_strText);
+    // Writes the waiting lines in the calling thread and returns once the
+    // stream took them (the end of a run).
+    void flush();
 
 public slots:
+    // Any thread.
     void slotRequestProcessed(int p_nId, QHostAddress p_host, QDateTime p_received, int p_nMs, int p_nStatus,
                               QVariant p_data);
-    // Writes the waiting lines. The console's thread only.
-    void slotWriteWaiting();
 
 private:
-    void writeBytes(const QByteArray& p_arrBytes);
+    void append(const QByteArray& p_arrLine);
+    void writeWaiting();
 
     FILE* m_pStream;
+    QThread* m_pWriterThread;
+    // Lives in the writer thread; the gathering timers run there.
+    QObject* m_pWriter;
     QMutex m_mutex;
     // Lines handed in and not written yet, each with its line feed.
     QByteArray m_arrWaiting;
@@ -60,4 +69,7 @@ private:
     qint64 m_nDropped = 0;
     // A write of the waiting lines is on its way.
     bool m_bWriteScheduled = false;
+    // Held from taking the waiting lines until the stream took them, so
+    // two writes never overtake each other.
+    QMutex m_writeMutex;
 };
