@@ -288,7 +288,6 @@ void tst_HttpEngine::write_data()
         QTest::newRow(p_szName) << p_headers << p_pieces << p_arrWire << p_nWrites;
     };
     const QByteArray ok = "HTTP/1.1 200 OK\r\n", z(26, 'z');
-    row("one last part gets a length", {}, {"abc"}, ok + "Content-Length: 3\r\n\r\nabc");
     row("pieces are chunked", {}, {"ab", "", z, "c"},
         ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nab\r\n1a\r\n" + z + "\r\n1\r\nc\r\n0\r\n\r\n", 3);
     row("pieces with Connection close go raw", {"Connection: CLOSE"}, {"ab", "c"},
@@ -386,12 +385,10 @@ void tst_HttpEngine::connectionEnds_data()
         QTest::newRow(p_szName) << p_arrRequest << p_nEnd;
     };
     row("oversized headers", get("/", "X: " + QByteArray(17000, 'h') + "\r\n"), ServerCloses);
+    // Answered at once: no waiting for a body that can never be allowed.
     row("announced body too large", post("/", "", QByteArray(16000, 'b')).chopped(16000), ServerCloses);
     row("multipart body one byte over the limit",
         post("/", "Content-Type: multipart/form-data; boundary=B\r\n", QByteArray(2001, 'm')), ServerCloses);
-    // Answered at once: no waiting for a body that can never be allowed.
-    row("length near the largest 64-bit value", get("/", "Content-Length: 9223372036854775800\r\n"),
-        ServerCloses);
     row("request line ended by a bare LF", "GET / HTTP/1.1\n\n" + QByteArray(16000, 'x'), ServerCloses);
     row("idle before any request", "", ServerTimesOut);
     row("idle in the middle of the headers", "GET / HTTP/1.1\r\nHost", ServerTimesOut);
