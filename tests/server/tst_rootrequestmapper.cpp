@@ -65,10 +65,8 @@ private slots:
     void commKeyAppliesFromNextTelegram();
     void json_data();
     void json();
-    void upload_data();
-    void upload();
-    void get_data();
-    void get();
+    void fileAreas_data();
+    void fileAreas();
     void retention_data();
     void retention();
 
@@ -500,74 +498,42 @@ void tst_RootRequestMapper::json()
     QCOMPARE(F::args(m_fixture.events(), "receivedDataset").value(0).value<vecParameter_t>(), record);
 }
 
-void tst_RootRequestMapper::upload_data()
-{
-    QTest::addColumn<QByteArray>("target");
-    QTest::addColumn<QByteArray>("field");
-    QTest::addColumn<bool>("writable");
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<QByteArray>("body");
-
-    const auto row = [](const char* p_name, const char* p_target, const char* p_field, bool p_bWritable,
-                        const char* p_status, const char* p_body) {
-        QTest::newRow(p_name) << QByteArray(p_target) << QByteArray(p_field) << p_bWritable
-                              << QByteArray(p_status) << QByteArray(p_body);
-    };
-    const char* wrongField = "<html><body>Please upload file as 'filename'</body></html>";
-    const char* failed = "<html><body>Failed to create file on server</body></html>";
-    row("upload area", "/upload-area", "filename", true, "200 OK", "");
-    row("IFF endpoint counts on", "/iff", "filename", true, "200 OK", "");
-    row("wrong field", "/upload-area", "file", true, "404 Not Supported", wrongField);
-    row("upload area, no directory", "/upload-area", "filename", false, "404 Not Supported", failed);
-    row("IFF, no directory", "/iff", "filename", false, "500 Failed to create file", failed);
-}
-
-void tst_RootRequestMapper::upload()
-{
-    QFETCH(QByteArray, target);
-    QFETCH(QByteArray, field);
-    QFETCH(bool, writable);
-    QFETCH(QByteArray, status);
-    QFETCH(QByteArray, body);
-
-    // Below an ordinary file no directory can be made, not even by root.
-    const QString dir = path(writable ? "up" : "afile/sub");
-    m_fixture.context.settings().modify([&](appSettings_c::values_t& values) { values.upDir = dir; });
-    const QByteArray part = "--XyZ\r\nContent-Disposition: form-data; name=";
-    const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part + '"' + field +
-                            "\"; filename=\"dev.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
-                            m_binary + "\r\n--XyZ--\r\n";
-    const int number = m_fixture.context.lastUploadNumber() + 1;
-    const HttpReply reply = m_fixture.exchange(F::post(target, "multipart/form-data; boundary=XyZ", form));
-    QCOMPARE(QByteArray::number(reply.statusCode) + ' ' + reply.statusText, status);
-    QCOMPARE(reply.body, body);
-
-    // A number is taken for every file received, stored or not.
-    const bool taken = field == "filename";
-    const bool stored = taken && reply.statusCode == 200;
-    QCOMPARE(m_fixture.context.lastUploadNumber(), taken ? number : number - 1);
-    QCOMPARE(F::args(m_fixture.events(), "receivedFile"),
-             stored ? (QVariantList{"dev.bin", dir + '/' + QString::number(number)}) : QVariantList());
-    QCOMPARE(contentOf(path("up/") + QString::number(number)), stored ? m_binary : "(missing)");
-}
-
-// The upload form, downloads, file answers to level-1 telegrams, firmware
-// and generated data.
-void tst_RootRequestMapper::get_data()
+// Uploads, the upload form, downloads, file answers to level-1 telegrams,
+// firmware and generated data.
+void tst_RootRequestMapper::fileAreas_data()
 {
     QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("upDir");
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<bool>("chunked");
     QTest::addColumn<planningRows_t>("rows"); // answering a level-1 telegram
 
     const auto row = [](const char* p_name, const QByteArray& p_target, const QByteArray& p_status,
-                        const QByteArray& p_body, bool p_bChunked = false,
-                        const QString& p_archive = "firmware.zip", const planningRows_t& p_rows = {}) {
+                        const QByteArray& p_body, bool p_bChunked = false, const planningRows_t& p_rows = {},
+                        const QString& p_upDir = "up") {
         const QByteArray request = p_target.startsWith('/') ? F::get(p_target) : p_target;
-        QTest::newRow(p_name) << request << p_archive << p_status << p_body << p_bChunked << p_rows;
+        QTest::newRow(p_name) << request << p_upDir << p_status << p_body << p_bChunked << p_rows;
     };
+    // Below an ordinary file no directory can be made, not even by root.
+    const auto upload = [&](const char* p_name, const QByteArray& p_target, const QByteArray& p_field,
+                            const QString& p_upDir, const QByteArray& p_status, const QByteArray& p_body) {
+        const QByteArray part = "--XyZ\r\nContent-Disposition: form-data; name=";
+        const QByteArray form = part + "\"action\"\r\n\r\nupload\r\n" + part + '"' + p_field +
+                                "\"; filename=\"dev.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
+                                m_binary + "\r\n--XyZ--\r\n";
+        // Pages are written in pieces.
+        row(p_name, F::post(p_target, "multipart/form-data; boundary=XyZ", form), p_status, p_body,
+            !p_body.isEmpty(), {}, p_upDir);
+    };
+    const char* notCreated = "<html><body>Failed to create file on server</body></html>";
+    upload("upload area", "/upload-area", "filename", "up", "200 OK", "");
+    upload("IFF endpoint counts on", "/iff", "filename", "up", "200 OK", "");
+    upload("wrong field", "/upload-area", "file", "up", "404 Not Supported",
+           "<html><body>Please upload file as 'filename'</body></html>");
+    upload("upload area, no directory", "/upload-area", "filename", "afile/sub", "404 Not Supported", notCreated);
+    upload("IFF, no directory", "/iff", "filename", "afile/sub", "500 Failed to create file", notCreated);
+
     // Never a byte from outside the download directory.
     const QByteArray dl = m_fixture.downloadDir().toLocal8Bit();
     const auto refused = [&](const char* p_target, const QByteArray& p_shown,
@@ -575,7 +541,7 @@ void tst_RootRequestMapper::get_data()
         row(p_target, p_rows.isEmpty() ? p_target : "/data?qx_api=1&a=12", "404 Not Found / Not Implemented",
             "<html><body>Failed to locate file " + p_shown + " at " + dl + '/' + p_shown.mid(14) +
                 "</body></html>",
-            false, "", p_rows);
+            false, p_rows);
     };
     for (const char* target : {"/download-area/nope.txt", "/download-area/link",
                                "/download-area/sub/../../secret.txt", "/download-area../secret.txt"})
@@ -585,9 +551,9 @@ void tst_RootRequestMapper::get_data()
         refused(target, "/download-area/../secret.txt");
     refused("file answer from outside", "/download-area../secret.txt",
             {{"X", "__file__", "/download-area../secret.txt"}});
-    row("file answer, data before file", "/data?qx_api=1&a=12", "200 OK", "ABC", true, "",
+    row("file answer, data before file", "/data?qx_api=1&a=12", "200 OK", "ABC", true,
         {{"X", "__file_data__", "ABC"}, {"X", "__file__", "/x"}});
-    row("file answer, file before data", "/data?qx_api=1&a=12", "200 OK", m_binary, true, "",
+    row("file answer, file before data", "/data?qx_api=1&a=12", "200 OK", m_binary, true,
         {{"X", "__file__", "/download-area/data.bin"}, {"X", "__file_data__", "ABC"}});
     row("upload form", "/upload-area", "200 Ok",
         "<html><body>Upload a file<p><form method=\"post\" enctype=\"multipart/form-data\">"
@@ -618,19 +584,23 @@ void tst_RootRequestMapper::get_data()
     row("generator, pieces", "/gen-data/200000", "200 OK", m_binary, true);
 }
 
-void tst_RootRequestMapper::get()
+void tst_RootRequestMapper::fileAreas()
 {
     QFETCH(QByteArray, request);
-    QFETCH(QString, archive);
+    QFETCH(QString, upDir);
     QFETCH(QByteArray, status);
     QFETCH(QByteArray, body);
     QFETCH(bool, chunked);
     QFETCH(planningRows_t, rows);
 
-    m_fixture.context.settings().modify(
-        [&](appSettings_c::values_t& values) { values.firmwareFile = path(archive); });
+    const QString dir = path(upDir);
+    m_fixture.context.settings().modify([&](appSettings_c::values_t& values) {
+        values.firmwareFile = path("firmware.zip");
+        values.upDir = dir;
+    });
     if (!rows.isEmpty())
         usePlan(rows, Ack);
+    const int number = m_fixture.context.lastUploadNumber() + 1;
     const HttpReply reply = m_fixture.exchange(request);
     QCOMPARE(QByteArray::number(reply.statusCode) + ' ' + reply.statusText, status);
     QCOMPARE(reply.body, body);
@@ -639,6 +609,14 @@ void tst_RootRequestMapper::get()
     QCOMPARE(reply.header("Content-Type"),
              QByteArray(body.startsWith("<html>") ? "text/html; charset=ISO-8859-1" : ""));
     QTRY_VERIFY(rows.isEmpty() || records().endsWith("qx_api=1&a=12"));
+
+    // A number is taken for every file received, stored or not.
+    const bool taken = request.contains("name=\"filename\"; filename=");
+    const bool stored = taken && reply.statusCode == 200;
+    QCOMPARE(m_fixture.context.lastUploadNumber(), taken ? number : number - 1);
+    QCOMPARE(F::args(m_fixture.events(), "receivedFile"),
+             stored ? (QVariantList{"dev.bin", dir + '/' + QString::number(number)}) : QVariantList());
+    QCOMPARE(contentOf(path("up/") + QString::number(number)), stored ? m_binary : "(missing)");
 }
 
 void tst_RootRequestMapper::retention_data()
