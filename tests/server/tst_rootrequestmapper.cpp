@@ -56,8 +56,6 @@ private slots:
     void handlerTag();
     void concurrentRequests();
     void defaultPage();
-    void authentication_data();
-    void authentication();
     void requestLog();
     void recordsFile();
     void telegram_data();
@@ -162,6 +160,17 @@ void tst_RootRequestMapper::handlerTag_data()
     row("generator", "/gen-data/10", "generator", "/gen-data/10");
     row("iff", "/iff/x", "iff-handler", "/iff/x");
     row("no handler", "/other", "no-handler", "/other");
+
+    // With authentication on for rows that send credentials or fail it.
+    const char* refused = "basic authentication failed";
+    const auto authorised = [](const QByteArray& p_arrScheme, const QByteArray& p_arrCredentials) {
+        return F::get("/other", "Authorization: " + p_arrScheme + ' ' + p_arrCredentials.toBase64() + "\r\n");
+    };
+    row("authentication, missing header", "/other", refused, "/other");
+    row("authentication, wrong user", authorised("Basic", "bob:s3cret"), refused, "/other");
+    row("authentication, wrong password", authorised("Basic", "alice:nope"), refused, "/other");
+    row("authentication, capitalised scheme", authorised("BASIC", "alice:s3cret"), "no-handler", "/other");
+    row("authentication, correct", authorised("Basic", "alice:s3cret"), "no-handler", "/other");
 }
 
 void tst_RootRequestMapper::handlerTag()
@@ -170,11 +179,20 @@ void tst_RootRequestMapper::handlerTag()
     QFETCH(QByteArray, tag);
     QFETCH(QByteArray, path);
 
-    m_fixture.context.settings().modify([](appSettings_c::values_t& values) { values.immediateClose = 1; });
+    const bool refused = tag == "basic authentication failed";
+    m_fixture.context.settings().modify([&](appSettings_c::values_t& values) {
+        values.immediateClose = 1;
+        values.baActive = refused || request.contains("Authorization: ");
+        values.baUser = "alice";
+        values.baPassword = "s3cret";
+        values.baRealm = "Devices";
+    });
     const int id = m_fixture.context.lastRequestId() + 1;
     const HttpReply reply = m_fixture.exchange(request);
     QCOMPARE(reply.header("qx-handler"), tag);
     QCOMPARE(reply.header("Connection"), QByteArray("close"));
+    QCOMPARE(reply.header("WWW-Authenticate"), QByteArray(refused ? "Basic realm=\"Devices\"" : ""));
+    QVERIFY(!refused || (reply.statusCode == 401 && reply.body.isEmpty()));
     QCOMPARE(m_fixture.context.lastRequestId(), id);
     // Every branch reports its end once.
     const auto events = m_fixture.events("requestFinished", id);
@@ -241,40 +259,6 @@ void tst_RootRequestMapper::defaultPage()
     QVERIFY(reply.body.endsWith("</body></html>"));
     const QString stamp = reply.body.mid(reply.body.lastIndexOf("<hr>") + 4).chopped(14);
     QVERIFY2(QDateTime::fromString(stamp, Qt::TextDate).isValid(), qPrintable(stamp));
-}
-
-void tst_RootRequestMapper::authentication_data()
-{
-    QTest::addColumn<QByteArray>("credentials");
-    QTest::addColumn<bool>("passes");
-
-    QTest::newRow("missing header") << QByteArray() << false;
-    QTest::newRow("wrong user") << QByteArray("Basic bob:s3cret") << false;
-    QTest::newRow("wrong password") << QByteArray("Basic alice:nope") << false;
-    QTest::newRow("capitalised scheme") << QByteArray("BASIC alice:s3cret") << true;
-    QTest::newRow("correct") << QByteArray("Basic alice:s3cret") << true;
-}
-
-void tst_RootRequestMapper::authentication()
-{
-    QFETCH(QByteArray, credentials);
-    QFETCH(bool, passes);
-
-    m_fixture.context.settings().modify([](appSettings_c::values_t& values) {
-        values.baActive = values.immediateClose = 1;
-        values.baUser = "alice";
-        values.baPassword = "s3cret";
-        values.baRealm = "Devices";
-    });
-    const QByteArray header = credentials.isEmpty() ? ""
-                                                    : "Authorization: " + credentials.left(6) +
-                                                          credentials.mid(6).toBase64() + "\r\n";
-    const HttpReply reply = m_fixture.exchange(F::get("/other", header));
-    QCOMPARE(reply.statusCode, passes ? 404 : 401);
-    QCOMPARE(reply.header("Connection"), QByteArray("close"));
-    QCOMPARE(reply.header("qx-handler"), QByteArray(passes ? "no-handler" : "basic authentication failed"));
-    QCOMPARE(reply.header("WWW-Authenticate"), QByteArray(passes ? "" : "Basic realm=\"Devices\""));
-    QVERIFY(passes || reply.body.isEmpty());
 }
 
 void tst_RootRequestMapper::requestLog()
