@@ -253,8 +253,9 @@ void tst_RootRequestMapper::defaultPage()
     QCOMPARE(reply.statusCode, 404);
     QCOMPARE(reply.statusText, QByteArray("Not Found / Not Implemented"));
     QCOMPARE(reply.header("Content-Type"), QByteArray("text/html; charset=ISO-8859-1"));
-    for (const char* shown : {"<li>Path: /other/pAth</li><li>Raw Path: /other/p%41th</li>",
-                              "<ul><li>host: test</li><li>x-test: v</li></ul>", "<ul><li>a: 1</li><li>b: 2</li></ul>"})
+    for (const char* shown :
+         {"<li>Path: /other/pAth</li><li>Raw Path: /other/p%41th</li>",
+          "<ul><li>host: test</li><li>x-test: v</li></ul>", "<ul><li>a: 1</li><li>b: 2</li></ul>"})
         QVERIFY2(reply.body.contains(shown), shown);
     QVERIFY(reply.body.endsWith("</body></html>"));
     const QString stamp = reply.body.mid(reply.body.lastIndexOf("<hr>") + 4).chopped(14);
@@ -515,7 +516,8 @@ void tst_RootRequestMapper::fileAreas_data()
     upload("IFF endpoint counts on", "/iff", "filename", "up", "200 OK", "");
     upload("wrong field", "/upload-area", "file", "up", "404 Not Supported",
            "<html><body>Please upload file as 'filename'</body></html>");
-    upload("upload area, no directory", "/upload-area", "filename", "afile/sub", "404 Not Supported", notCreated);
+    upload("upload area, no directory", "/upload-area", "filename", "afile/sub", "404 Not Supported",
+           notCreated);
     upload("IFF, no directory", "/iff", "filename", "afile/sub", "500 Failed to create file", notCreated);
 
     // Never a byte from outside the download directory.
