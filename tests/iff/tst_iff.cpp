@@ -84,18 +84,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("expectedHex");
-        QTest::newRow("ENC chunk") << serializeChunk(iffChunk_t("ENC", "LATIN1"))
-                                   << QByteArray("454e4320 00000006 4c4154494e31");
-        QTest::newRow("FTYP over abc")
-            << makeFileTypeChunk(0xC703, qxIff_n::crc16(QByteArray("abc"))).data << QByteArray("c7035749");
-        QTest::newRow("QXFV cut and padded") << makeVersionChunk("QXWebIffBuilder", QByteArray()).data
-                                             << QByteArray("51585765624966664275696c") + QByteArray(32, '0');
         QTest::newRow("AES-256-CBC, zero IV, PKCS#7")
             << encryptBlock("abcdefghijklmnopqrstuvwxyz0123456", "0123456789abcdef0123456789abcdef")
             << QByteArray("2caa03ffbc3f459f8427455a83340b7f 4381e37c86a5c6d961f50689fb771357"
                           " 1010d82c97ad3f83aa8b9b7a25f77824");
         QTest::newRow("key for salt 0") << makeBlockKey(0) << flippedBase({});
-        QTest::newRow("key for salt 1: bit 5 of byte 4") << makeBlockKey(1) << flippedBase({37});
         QTest::newRow("key for salt bits 0 and 31") << makeBlockKey(0x80000001) << flippedBase({37, 76});
         iffForm_t root("QXIF", "x");
         root.addChunk(iffChunk_t("A", "1"));
@@ -119,7 +112,6 @@ private slots:
     void checksums()
     {
         QCOMPARE(crc16("123456789", 9), quint16(0x4B37));
-        QCOMPARE(crc16(QByteArray()), quint16(0xFFFF));
         QRandomGenerator random(20240521);
         for (int length : {0, 1, 7, 8, 9, 17, 255, 4099}) {
             QByteArray bytes(length + 1, Qt::Uninitialized);
