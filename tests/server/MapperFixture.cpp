@@ -95,7 +95,8 @@ MapperFixture::MapperFixture()
 bool MapperFixture::start()
 {
     m_pLog = std::make_unique<LogCapture>();
-    // Some tests check the mapper's trace lines, which are off by default.
+    // The trace lines, off by default, are made (and swallowed) in every
+    // test, so the code that writes them runs too.
     QLoggingCategory::setFilterRules(QStringLiteral("qx.mapper.debug=true\nqx.server.debug=true"));
     return m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("dl")) && m_server.start(&mapper);
 }

@@ -66,7 +66,6 @@ public:
     void resetSettings(const std::function<void(appSettings_c::values_t&)>& p_change = {});
     QString dirPath() const { return m_dir.path(); }
     QString downloadDir() const { return m_dir.filePath(QStringLiteral("dl")); }
-    LogCapture& log() { return *m_pLog; }
 
     void setHook(const hook_t& p_hook)
     {
@@ -98,8 +97,6 @@ public:
     static QByteArrayList names(const QVector<event_t>& p_events);
     // The arguments of the first report of that name.
     static QVariantList args(const QVector<event_t>& p_events, const QByteArray& p_arrName);
-    // The log lines of the latest request (from requestProcessed).
-    QStringList requestData() { return args(events(), "requestProcessed").value(4).toStringList(); }
     // The ids of the finished requests from p_nFirst on, in ascending order.
     QList<int> finishedIds(int p_nFirst) const;
 
