@@ -1,5 +1,4 @@
 #include "HeadlessProcess.h"
-#include "LoopbackClient.h"
 #include "tableDevice.h"
 
 #include <QJsonArray>
