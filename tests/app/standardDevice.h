@@ -1,8 +1,12 @@
 #pragma once
 
+#include "LoopbackClient.h"
+
 #include <QByteArray>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QString>
+#include <QThread>
 #include <QVector>
 
 #include <tuple>
@@ -91,4 +95,30 @@ inline bool answerMatches(const QByteArray& p_arrStep, const QString& p_strAnswe
     return QRegularExpression(QRegularExpression::anchoredPattern(QStringLiteral("qx_api=1") + pattern))
         .match(QString::fromLatin1(p_arrBody))
         .hasMatch();
+}
+
+// Plays p_steps from p_nFrom on as the device at p_strSource, against a
+// server on the real clock: a pause before the second record ends the
+// draining of records, and a record after an upload comes a moment later,
+// as the upload reaches the session in the server's main thread after its
+// answer may have left. The index of the first step not answered as
+// expected, -1 when all were.
+inline int playLive(quint16 p_nPort, const QString& p_strSource, const steps_t& p_steps, int p_nFrom = 0)
+{
+    for (int i = p_nFrom; i < p_steps.size(); ++i) {
+        const QByteArray& query = std::get<1>(p_steps.at(i));
+        const QString& answer = std::get<2>(p_steps.at(i));
+        if (i == 1)
+            QThread::msleep(600);
+        HttpReply reply;
+        // The server's clock picks the time.
+        if (!LoopbackClient::exchange(p_nPort, deviceRequest(query), &reply, 10000,
+                                      QHostAddress(p_strSource)) ||
+            !answerMatches(query, answer.startsWith("&qx_time=") ? QString("~&qx_time=\\S+") : answer,
+                           reply.body))
+            return i;
+        if (query.startsWith("POST "))
+            QThread::msleep(100);
+    }
+    return -1;
 }

@@ -25,12 +25,6 @@ QByteArray fileContent(const QString& p_strName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
-void writeFile(const QString& p_strName, const QByteArray& p_arrContent)
-{
-    QFile file(p_strName);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(p_arrContent) == p_arrContent.size());
-}
-
 // A plain socket that reads nothing after the first byte of the answer. Its
 // receive buffer is set small before connecting, so the server soon finds
 // the connection full.
@@ -73,32 +67,25 @@ class tst_Headless : public QObject
 private slots:
     void initTestCase()
     {
-        QDir::setCurrent(m_dir.path());
-        QVERIFY(QDir().mkdir("upload"));
-        writeFile("qxwebserver.cfg", "up-dir: dXBsb2Fk\n"                     // upload
-                                     "http-level-0-base-path: L3F4L2RhdGE=\n" // /qx/data
-                                     "http-level-1-base-path: L3F4L2RhdGE=\n"
-                                     "response-ack-method: 0\n"
-                                     "cmd-table: X\tqx_beep\t3\n"
-                                     "cmd-table: 1\tqx_msg\tHi\t5\n"
-                                     "cmd-table: -\tqx_time\t2024-05-01T12:00:00\n");
+        QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkdir("upload"));
+        QVERIFY(headlessProcess_n::writeFile("qxwebserver.cfg",
+                                             "up-dir: dXBsb2Fk\n"                     // upload
+                                             "http-level-0-base-path: L3F4L2RhdGE=\n" // /qx/data
+                                             "http-level-1-base-path: L3F4L2RhdGE=\n"
+                                             "response-ack-method: 0\n"
+                                             "cmd-table: X\tqx_beep\t3\n"
+                                             "cmd-table: 1\tqx_msg\tHi\t5\n"
+                                             "cmd-table: -\tqx_time\t2024-05-01T12:00:00\n"));
         // Short timeouts on the first port, so that stalled peers are given
         // up soon and the pool shrinks back quickly; the second keeps the
         // default read timeout of 10 s.
-        writeFile("settings-0.ini", "host=127.0.0.1\nport=0\nreadTimeout=3000\ncleanupInterval=10\n");
-        writeFile("settings-1.ini", "host=127.0.0.1\nport=0\n");
-        m_server.setProcessEnvironment(headlessProcess_n::environment());
-        m_server.start(QX_WEBSERVER_BINARY, {"--headless"});
+        QVERIFY(headlessProcess_n::writeFile(
+            "settings-0.ini", "host=127.0.0.1\nport=0\nreadTimeout=3000\ncleanupInterval=10\n"));
+        QVERIFY(headlessProcess_n::writeFile("settings-1.ini", "host=127.0.0.1\nport=0\n"));
         // The listeners are listed first.
-        for (quint16* port : {&m_nPort, &m_nSecondPort}) {
-            while (!m_server.canReadLine())
-                QVERIFY2(m_server.waitForReadyRead(10000), "no listener line");
-            const QRegularExpressionMatch listening =
-                QRegularExpression("^HTTP listener on port (\\d+) \\(settings-[01].ini\\)\n$")
-                    .match(QString::fromUtf8(m_server.readLine()));
-            QVERIFY(listening.hasMatch());
-            *port = quint16(listening.captured(1).toUInt());
-        }
+        m_nPort = headlessProcess_n::start(m_server, QX_WEBSERVER_BINARY, {});
+        m_nSecondPort = headlessProcess_n::listenerPort(m_server);
+        QVERIFY2(m_nPort != 0 && m_nSecondPort != 0, "no listener lines");
     }
 
     // Concurrent first requests: the one-shot row goes out with exactly one answer.
@@ -170,22 +157,20 @@ private slots:
         QFETCH(QStringList, absent);
         const QString dir = m_dir.filePath("traces");
         QVERIFY(QDir().mkpath(dir));
-        writeFile(dir + "/qxwebserver.cfg", "http-level-0-base-path: L3F4L2RhdGE=\nresponse-ack-method: 0\n");
-        writeFile(dir + "/settings-0.ini", "host=127.0.0.1\nport=0\n");
+        QVERIFY(headlessProcess_n::writeFile(
+            dir + "/qxwebserver.cfg", "http-level-0-base-path: L3F4L2RhdGE=\nresponse-ack-method: 0\n"));
+        QVERIFY(headlessProcess_n::writeFile(dir + "/settings-0.ini", "host=127.0.0.1\nport=0\n"));
+        if (rules.isEmpty())
+            qunsetenv("QT_LOGGING_RULES");
+        else
+            qputenv("QT_LOGGING_RULES", rules.toLatin1());
         QProcess server;
-        QProcessEnvironment environment = m_server.processEnvironment();
-        environment.remove("QT_LOGGING_RULES");
-        if (!rules.isEmpty())
-            environment.insert("QT_LOGGING_RULES", rules);
-        server.setProcessEnvironment(environment);
-        server.start(QX_WEBSERVER_BINARY, QStringList{"--headless", "-w", dir} + arguments);
-        QVERIFY(server.waitForReadyRead(10000) && server.canReadLine());
-        const QRegularExpressionMatch listening =
-            QRegularExpression("port (\\d+)").match(QString::fromUtf8(server.readLine()));
-        QVERIFY(listening.hasMatch());
+        const quint16 port =
+            headlessProcess_n::start(server, QX_WEBSERVER_BINARY, QStringList{"-w", dir} + arguments);
+        qunsetenv("QT_LOGGING_RULES");
+        QVERIFY2(port != 0, "no listener line");
         HttpReply reply;
-        QVERIFY(LoopbackClient::exchange(quint16(listening.captured(1).toUInt()), kLevel0, &reply));
-        QCOMPARE(reply.body, QByteArray("status=ok&checksum=183\r\n"));
+        QVERIFY(LoopbackClient::exchange(port, kLevel0, &reply) && reply.statusCode == 200);
         server.terminate();
         QVERIFY(server.waitForFinished(10000));
         const QString errors = QString::fromUtf8(server.readAllStandardError());
@@ -260,18 +245,14 @@ private:
     bool telegramAnswered(int p_nStatus, int p_nTimeoutMs, quint16 p_nPort = 0)
     {
         for (QDeadlineTimer deadline(p_nTimeoutMs); !deadline.hasExpired(); QTest::qWait(20)) {
-            if (telegramStatus(p_nPort ? p_nPort : m_nPort) == p_nStatus)
+            HttpReply reply;
+            if (!LoopbackClient::exchange(p_nPort ? p_nPort : m_nPort, kLevel0, &reply, 2000))
+                continue;
+            m_nRequests += reply.statusCode == 200;
+            if (reply.statusCode == p_nStatus)
                 return true;
         }
         return false;
-    }
-    int telegramStatus(quint16 p_nPort)
-    {
-        HttpReply reply;
-        if (!LoopbackClient::exchange(p_nPort, kLevel0, &reply, 2000))
-            return 0;
-        m_nRequests += reply.statusCode == 200;
-        return reply.statusCode;
     }
     // The count once it has stayed the same for 100 ms.
     int settledCount(const char* p_szWhat) const

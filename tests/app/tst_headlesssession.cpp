@@ -1,5 +1,4 @@
 #include "HeadlessProcess.h"
-#include "LoopbackClient.h"
 #include "tableDevice.h"
 
 #include <QJsonArray>
@@ -7,6 +6,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -20,21 +20,13 @@ class tst_HeadlessSession : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkpath("dl") && QDir().mkpath("up"));
-        writeFile("dl/http test li.txt", standardListFile());
-        writeFile("qxwebserver.cfg", "dl-dir: ZGw=\n"                       // dl
-                                     "up-dir: dXA=\n"                       // up
-                                     "http-level-1-base-path: L2RhdGE=\n"); // /data
-        writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
-    }
+    void initTestCase() { QVERIFY(headlessProcess_n::prepareWorkFolder(m_dir.path(), standardListFile())); }
 
     void run_data()
     {
         QTest::addColumn<QString>("type");
-        QTest::addColumn<steps_t>("first");  // what 127.0.0.2 sends
-        QTest::addColumn<steps_t>("second"); // what 127.0.0.3 sends
+        QTest::addColumn<steps_t>("first");   // what 127.0.0.2 sends
+        QTest::addColumn<steps_t>("second");  // what 127.0.0.3 sends
         QTest::addColumn<QString>("failure"); // of the second device's JUnit case
         QTest::addColumn<QString>("step");    // a step of session 2 ...
         QTest::addColumn<int>("stepLines");   // ... and how often it is entered
@@ -90,45 +82,26 @@ private slots:
                                                        "r.json", "--junit", "r.xml", "--timeout", "60"});
         QVERIFY2(port != 0, "no listener line");
 
-        std::atomic<int> mismatches{0};
-        // The second device polls first once the first one has, so that the
-        // first gets session 2.
-        std::atomic<bool> firstPolled{false};
-        const auto play = [&](const QString& p_strSource, const steps_t& p_steps) {
-            return QThread::create([&, p_strSource, p_steps] {
-                while (p_strSource != "127.0.0.2" && !firstPolled)
-                    QThread::yieldCurrentThread();
-                for (int i = 0; i < p_steps.size(); ++i) {
-                    const auto& [ms, query, answer] = p_steps.at(i);
-                    // The pause before the second record ends the draining
-                    // of records; the server's clock is the real one here.
-                    if (i == 1)
-                        QThread::msleep(600);
-                    HttpReply reply;
-                    const bool sent = LoopbackClient::exchange(port, deviceRequest(query), &reply, 10000,
-                                                               QHostAddress(p_strSource));
-                    // The server's clock picks the time.
-                    const QString expected =
-                        answer.startsWith("&qx_time=") ? QString("~&qx_time=\\S+") : answer;
-                    if (!sent || !answerMatches(query, expected, reply.body))
-                        ++mismatches;
-                    // An upload reaches the session in the server's main
-                    // thread after the answer may have left: a device's
-                    // next record comes a moment later.
-                    if (query.startsWith("POST "))
-                        QThread::msleep(100);
-                    firstPolled = true;
-                }
-            });
-        };
-        std::unique_ptr<QThread> one(play("127.0.0.2", first));
-        std::unique_ptr<QThread> other(play("127.0.0.3", second));
+        // The second device polls once the first one has, so that the first
+        // gets session 2.
+        QCOMPARE(playLive(port, "127.0.0.2", first.mid(0, 1)), -1);
+        std::atomic<int> firstFailed{0};
+        std::atomic<int> secondFailed{0};
+        std::unique_ptr<QThread> one(
+            QThread::create([&] { firstFailed = playLive(port, "127.0.0.2", first, 1); }));
+        std::unique_ptr<QThread> other(
+            QThread::create([&] { secondFailed = playLive(port, "127.0.0.3", second); }));
+        // A failed check returns early; the devices still end first.
+        const auto join = qScopeGuard([&] {
+            one->wait();
+            other->wait();
+        });
         one->start();
         other->start();
         QVERIFY(server.waitForFinished(60000));
-        one->wait();
-        other->wait();
-        QCOMPARE(mismatches.load(), 0);
+        QVERIFY(one->wait(20000) && other->wait(20000));
+        QCOMPARE(firstFailed.load(), -1);
+        QCOMPARE(secondFailed.load(), -1);
         QCOMPARE(server.exitStatus(), QProcess::NormalExit);
         QCOMPARE(server.exitCode(), 1);
 
@@ -168,12 +141,6 @@ private slots:
     }
 
 private:
-    static void writeFile(const QString& p_strName, const QByteArray& p_arrContent)
-    {
-        QFile file(p_strName);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(p_arrContent) == p_arrContent.size());
-    }
-
     QTemporaryDir m_dir;
 };
 
