@@ -71,7 +71,7 @@ void requestConsole_c::append(const QByteArray& p_arrLine)
 {
     bool schedule = false;
     {
-        const QMutexLocker locker(&m_mutex);
+        const std::lock_guard<std::mutex> locker(m_mutex);
         schedule = !m_bWriteScheduled;
         m_bWriteScheduled = true;
         if (m_arrWaiting.size() + p_arrLine.size() <= m_nMaxWaitingBytes)
@@ -96,11 +96,11 @@ void requestConsole_c::flush()
 
 void requestConsole_c::writeWaiting()
 {
-    const QMutexLocker writeLocker(&m_writeMutex);
+    const std::lock_guard<std::mutex> writeLocker(m_writeMutex);
     QByteArray waiting;
     qint64 dropped = 0;
     {
-        const QMutexLocker locker(&m_mutex);
+        const std::lock_guard<std::mutex> locker(m_mutex);
         waiting.swap(m_arrWaiting);
         std::swap(dropped, m_nDropped);
         m_bWriteScheduled = false;

@@ -3,13 +3,13 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHostAddress>
-#include <QMutex>
 #include <QObject>
 #include <QThread>
 #include <QString>
 #include <QVariant>
 
 #include <cstdio>
+#include <mutex>
 
 // One line per finished request on a console stream (standard output when
 // the server runs without a window):
@@ -61,7 +61,7 @@ private:
     QThread* m_pWriterThread;
     // Lives in the writer thread; the gathering timers run there.
     QObject* m_pWriter;
-    QMutex m_mutex;
+    std::mutex m_mutex;
     // Lines handed in and not written yet, each with its line feed.
     QByteArray m_arrWaiting;
     const int m_nMaxWaitingBytes;
@@ -71,5 +71,5 @@ private:
     bool m_bWriteScheduled = false;
     // Held from taking the waiting lines until the stream took them, so
     // two writes never overtake each other.
-    QMutex m_writeMutex;
+    std::mutex m_writeMutex;
 };

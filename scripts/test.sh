@@ -28,10 +28,11 @@ tsan_pass() {
     -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g -fsanitize=thread -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" \
     -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread" >/dev/null
-  # The HTTP engine, the mapper with its hooks, the planning table's hook and
-  # the sessions, each in one process. (The tests that start the program
+  # The HTTP engine, the mapper with its hooks, the planning table's hook,
+  # the sessions and the request view with the console's writer thread,
+  # each in one process. (The tests that start the program
   # wait for its answers with deadlines an instrumented program misses.)
-  tsan_tests=(tst_httpengine tst_rootrequestmapper tst_planningtable tst_sessions)
+  tsan_tests=(tst_httpengine tst_rootrequestmapper tst_planningtable tst_sessions tst_requestlogview)
   cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
   took "ThreadSanitizer build" "$t"
   t=$(stamp)
