@@ -18,16 +18,16 @@ private slots:
     {
         QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkpath("dl") && QDir().mkpath("up"));
         // The key K1 with the value V1 after a row too short to hold a key.
-        writeFile("dl/http test li.txt", "short\tline\nx\tV1\ty\tK1\n");
-        writeFile("dl/http-test-phase1-X.iff", "FORM");
+        QVERIFY(headlessProcess_n::writeFile("dl/http test li.txt", "short\tline\nx\tV1\ty\tK1\n"));
+        QVERIFY(headlessProcess_n::writeFile("dl/http-test-phase1-X.iff", "FORM"));
         // The list the table test starts each cycle with: one row.
-        writeFile("dl/backupList.txt", "1\ta\n");
+        QVERIFY(headlessProcess_n::writeFile("dl/backupList.txt", "1\ta\n"));
         TestCertificate certificate;
         QVERIFY2(certificate.generate(m_dir.path(), "server", TestCertificate::Ec),
                  qPrintable(certificate.errorString()));
-        writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n");
-        writeFile("settings-1.ini",
-                  "host=127.0.0.1\nport=0\nsslCertFile=server.crt\nsslKeyFile=server.key\n");
+        QVERIFY(headlessProcess_n::writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n"));
+        QVERIFY(headlessProcess_n::writeFile(
+            "settings-1.ini", "host=127.0.0.1\nport=0\nsslCertFile=server.crt\nsslKeyFile=server.key\n"));
     }
 
     void run_data()
@@ -112,11 +112,11 @@ private slots:
         const QString timeLimit =
             duration < 0 ? QString("30") : QString::number(deviceArguments.value(duration + 1).toInt() + 2);
 
-        writeFile("qxwebserver.cfg", "dl-dir: ZGw=\n"                     // dl
-                                     "up-dir: dXA=\n"                     // up
-                                     "http-level-0-base-path: L2RhdGE=\n" // /data
-                                     "http-level-1-base-path: L2RhdGE=\n" // /data
-                                     "comm-key: 6d6f7276696e74\n");       // morvint
+        QVERIFY(headlessProcess_n::writeFile("qxwebserver.cfg", "dl-dir: ZGw=\n"                     // dl
+                                                                "up-dir: dXA=\n"                     // up
+                                                                "http-level-0-base-path: L2RhdGE=\n" // /data
+                                                                "http-level-1-base-path: L2RhdGE=\n" // /data
+                                                                "comm-key: 6d6f7276696e74\n")); // morvint
         QVERIFY(QDir("up").removeRecursively() && QDir().mkpath("up"));
         QFile::remove("server.json");
         QFile::remove("device.json");
@@ -130,12 +130,9 @@ private slots:
         QString url = "http://127.0.0.1:" + QString::number(port);
         if (https) {
             // The second listener line: settings-1.ini.
-            while (!server.canReadLine())
-                QVERIFY(server.waitForReadyRead(10000));
-            const QRegularExpressionMatch listening = QRegularExpression("^HTTPS listener on port (\\d+)")
-                                                          .match(QString::fromUtf8(server.readLine()));
-            QVERIFY(listening.hasMatch());
-            url = "https://127.0.0.1:" + listening.captured(1);
+            const quint16 securePort = headlessProcess_n::listenerPort(server, "HTTPS");
+            QVERIFY2(securePort != 0, "no HTTPS listener line");
+            url = "https://127.0.0.1:" + QString::number(securePort);
         }
 
         // Short polls; the first pause is long enough to end the draining of
@@ -144,9 +141,8 @@ private slots:
         device.start(QX_DEVICE_BINARY, QStringList{"--server", url, "--path", "/data", "--poll-ms", "100",
                                                    "--first-pause-ms", "600", "--report", "device.json"} +
                                            deviceArguments);
-        // The event loop reads both programs' output meanwhile: a pipe left
-        // full would stop the server's main thread, and with it the
-        // connections it accepts. Their last lines tell what went wrong.
+        // The event loop reads both programs' output meanwhile, so that no
+        // line is left out; their last lines tell what went wrong.
         QByteArray serverLines;
         connect(&server, &QProcess::readyReadStandardOutput, this, [&server, &serverLines] {
             serverLines = (serverLines + server.readAllStandardOutput()).right(2000);
@@ -195,11 +191,6 @@ private slots:
     }
 
 private:
-    static void writeFile(const QString& p_strName, const QByteArray& p_arrContent)
-    {
-        QFile file(p_strName);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(p_arrContent) == p_arrContent.size());
-    }
     static QJsonObject readJson(const QString& p_strName)
     {
         QFile file(p_strName);
