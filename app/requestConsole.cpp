@@ -4,30 +4,32 @@
 #include "requestLog.h"
 #include "requestLogFile.h"
 
-#include <QTimer>
+#include <pthread.h>
 
+#include <chrono>
 #include <utility>
 
 namespace {
 // How long lines gather before they are written: short for a reader,
 // long for a server under load.
-constexpr int kGatherMs = 20;
+constexpr std::chrono::milliseconds kGather(20);
 } // namespace
 
 requestConsole_c::requestConsole_c(FILE* p_pStream, QObject* p_pParent, int p_nMaxWaitingBytes)
-    : QObject(p_pParent), m_pStream(p_pStream), m_pWriterThread(new QThread(this)), m_pWriter(new QObject),
-      m_nMaxWaitingBytes(p_nMaxWaitingBytes)
+    : QObject(p_pParent), m_pStream(p_pStream), m_nMaxWaitingBytes(p_nMaxWaitingBytes)
 {
-    m_pWriterThread->setObjectName(QStringLiteral("console writer"));
-    m_pWriter->moveToThread(m_pWriterThread);
-    connect(m_pWriterThread, &QThread::finished, m_pWriter, &QObject::deleteLater);
-    m_pWriterThread->start();
+    m_writer = std::thread([this] { writeLoop(); });
+    ::pthread_setname_np(m_writer.native_handle(), "console writer");
 }
 
 requestConsole_c::~requestConsole_c()
 {
-    m_pWriterThread->quit();
-    m_pWriterThread->wait();
+    {
+        const std::lock_guard<std::mutex> locker(m_mutex);
+        m_bStop = true;
+    }
+    m_wake.notify_one();
+    m_writer.join();
     flush();
 }
 
@@ -69,32 +71,38 @@ void requestConsole_c::slotRequestProcessed(int p_nId, QHostAddress p_host, QDat
 
 void requestConsole_c::append(const QByteArray& p_arrLine)
 {
-    bool schedule = false;
+    bool wake = false;
     {
         const std::lock_guard<std::mutex> locker(m_mutex);
-        schedule = !m_bWriteScheduled;
+        // The first line after a write wakes the writer thread, which then
+        // writes what gathers within the next few milliseconds; the lines
+        // until then need no wake-up of their own.
+        wake = !m_bWriteScheduled;
         m_bWriteScheduled = true;
         if (m_arrWaiting.size() + p_arrLine.size() <= m_nMaxWaitingBytes)
             m_arrWaiting += p_arrLine;
         else
             ++m_nDropped;
     }
-    // The first line after a write asks the writer thread to write what
-    // gathers within the next few milliseconds; the lines until then need
-    // no call of their own. Once the writer thread has ended, flush() takes
-    // what is left.
-    if (schedule)
-        QMetaObject::invokeMethod(
-            m_pWriter, [this] { QTimer::singleShot(kGatherMs, m_pWriter, [this] { writeWaiting(); }); },
-            Qt::QueuedConnection);
+    if (wake)
+        m_wake.notify_one();
+}
+
+void requestConsole_c::writeLoop()
+{
+    std::unique_lock<std::mutex> locker(m_mutex);
+    for (;;) {
+        m_wake.wait(locker, [this] { return m_bWriteScheduled || m_bStop; });
+        if (m_bStop)
+            return; // the destructor's flush() takes what is left
+        m_wake.wait_for(locker, kGather, [this] { return m_bStop; });
+        locker.unlock();
+        flush();
+        locker.lock();
+    }
 }
 
 void requestConsole_c::flush()
-{
-    writeWaiting();
-}
-
-void requestConsole_c::writeWaiting()
 {
     const std::lock_guard<std::mutex> writeLocker(m_writeMutex);
     QByteArray waiting;

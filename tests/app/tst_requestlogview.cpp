@@ -236,9 +236,9 @@ private slots:
             const auto readBeforeTheEnd = qScopeGuard([reader] { reader->start(); });
             for (int id = 1; id <= count; ++id)
                 console.slotRequestProcessed(id, s_host, s_received, 7, 200, QStringLiteral("GET /a"));
-            // This thread's event loop turns while the writer fills the pipe
-            // and gets stuck on it (a console writing from this thread would
-            // hang here).
+            // The writer fills the pipe and gets stuck on it while this
+            // thread goes on (a console writing from this thread, directly or
+            // from its event loop, would hang above or here).
             QTRY_VERIFY_WITH_TIMEOUT(pipeBytes(fds[0]) > 0, 10000);
             reader->start();
             console.flush(); // returns once the stream took what waited
