@@ -73,9 +73,9 @@ private:
     qint64 m_nDropped = 0;
     // A write of the waiting lines is on its way.
     bool m_bWriteScheduled = false;
-    // Started last, in the constructor.
-    std::thread m_writer;
     // Held from taking the waiting lines until the stream took them, so
     // two writes never overtake each other.
     std::mutex m_writeMutex;
+    // Started in the constructor, once everything above is set up.
+    std::thread m_writer;
 };
