@@ -46,7 +46,7 @@ const char* const kFileSlot = SLOT(slot_receive_file(QHostAddress, int, QString,
 
 } // namespace
 
-void listenerSet_c::setReceiver(QObject* p_pHook, QObject* p_pFiles)
+void listenerSet_c::setReceiver(QObject* p_pHook, QObject* p_pFiles, Qt::ConnectionType p_filesConnection)
 {
     for (const serverListener_c* listener : qAsConst(m_listeners)) {
         RootRequestMapper* mapper = listener->mapper();
@@ -57,7 +57,7 @@ void listenerSet_c::setReceiver(QObject* p_pHook, QObject* p_pFiles)
         if (p_pHook)
             QObject::connect(mapper, kServiceHook, p_pHook, kHookSlot, Qt::DirectConnection);
         if (p_pFiles)
-            QObject::connect(mapper, kReceivedFile, p_pFiles, kFileSlot);
+            QObject::connect(mapper, kReceivedFile, p_pFiles, kFileSlot, p_filesConnection);
     }
     m_pHook = p_pHook;
     m_pFiles = p_pFiles;

@@ -42,11 +42,15 @@ public:
 
     // Routes the service hook of every mapper to p_pHook's slot_service_hook,
     // connected directly (it runs in the worker threads), and the mappers'
-    // receivedFile to p_pFiles' slot_receive_file (queued into its thread),
-    // instead of wherever they went before: the operator's hook and the
-    // request log, or a test session manager. Requests already in their
-    // hook finish with the previous receiver. Either may be nullptr.
-    void setReceiver(QObject* p_pHook, QObject* p_pFiles);
+    // receivedFile to p_pFiles' slot_receive_file, connected with
+    // p_filesConnection (by default queued into p_pFiles' thread; directly
+    // for a receiver that takes calls from the workers, which then has the
+    // file before its answer leaves), instead of wherever they went before:
+    // the operator's hook and the request log, or a test session manager.
+    // Requests already in their hook finish with the previous receiver.
+    // Either may be nullptr.
+    void setReceiver(QObject* p_pHook, QObject* p_pFiles,
+                     Qt::ConnectionType p_filesConnection = Qt::AutoConnection);
     QObject* hookReceiver() const { return m_pHook; }
 
     // Closes the listeners, waiting for the requests in progress, and

@@ -17,9 +17,11 @@ class serverContext_c;
 // reports what changed through its signals, to the session view of the
 // window, the console and the reports.
 //
-// Threads. slot_service_hook runs in the connection worker threads, many at
-// once; everything else runs in the thread the manager lives in (the user
-// interface thread). The scheme:
+// Threads. slot_service_hook and slot_receive_file run in the connection
+// worker threads, many at once (an upload reaches its session before its
+// answer leaves, so before the device's next request); everything else runs
+// in the thread the manager lives in (the user interface thread). The
+// scheme:
 // (Standard mutexes, which the thread sanitizer sees, unlike Qt's.)
 //  - m_listMutex guards the session list and the prototype, and is held only
 //    to find, create or drop a session, never while a session works;

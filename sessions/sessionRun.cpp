@@ -75,7 +75,11 @@ void sessionRun_c::selectReceiver(int p_nId)
         m_listeners.setReceiver(m_pOperatorHook, m_pOperatorFiles);
         break;
     case sessionReceiver:
-        m_listeners.setReceiver(&m_manager, &m_manager);
+        // The manager takes uploads in the worker that stored them, before
+        // the answer leaves: the device's next telegram, which a worker
+        // hands to the manager directly, always finds its upload counted,
+        // however busy this thread is.
+        m_listeners.setReceiver(&m_manager, &m_manager, Qt::DirectConnection);
         break;
     default:
         qCDebug(lcSessions) << "Unknown receiver ID" << p_nId;

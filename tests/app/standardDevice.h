@@ -99,9 +99,7 @@ inline bool answerMatches(const QByteArray& p_arrStep, const QString& p_strAnswe
 
 // Plays p_steps from p_nFrom on as the device at p_strSource, against a
 // server on the real clock: a pause before the second record ends the
-// draining of records, and a record after an upload comes a moment later,
-// as the upload reaches the session in the server's main thread after its
-// answer may have left. The index of the first step not answered as
+// draining of records. The index of the first step not answered as
 // expected, -1 when all were.
 inline int playLive(quint16 p_nPort, const QString& p_strSource, const steps_t& p_steps, int p_nFrom = 0)
 {
@@ -117,8 +115,6 @@ inline int playLive(quint16 p_nPort, const QString& p_strSource, const steps_t& 
             !answerMatches(query, answer.startsWith("&qx_time=") ? QString("~&qx_time=\\S+") : answer,
                            reply.body))
             return i;
-        if (query.startsWith("POST "))
-            QThread::msleep(100);
     }
     return -1;
 }
