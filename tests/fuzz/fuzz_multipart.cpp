@@ -18,9 +18,12 @@
 
 namespace {
 
+// The largest multipart body the parser takes.
+constexpr int kMaxMultiPartSize = 65536;
+
 HttpSettings& settings()
 {
-    return fuzz_n::smallHttpLimits(65536);
+    return fuzz_n::smallHttpLimits(kMaxMultiPartSize);
 }
 
 const QByteArray boundary = "qx-fuzz-boundary";
@@ -71,6 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* p_pData, size_t p_nSize)
         return 0;
     body += "--" + boundary + "--\r\n";
     const auto request = parse(body);
+    // Many short fields make a body larger than the input.
+    if (body.size() > kMaxMultiPartSize) {
+        fuzz_n::require(request->status() == HttpRequest::Aborted, "a multipart body over the limit was taken");
+        return 0;
+    }
     fuzz_n::require(request->status() == HttpRequest::Complete, "a well-formed multipart body was refused");
     // The last field of a name wins, for parameters as for files.
     for (const auto& field : fields) {
