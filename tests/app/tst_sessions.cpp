@@ -24,6 +24,9 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
+#include <future>
+#include <mutex>
 
 namespace {
 
@@ -496,9 +499,12 @@ private:
     // came, in order.
     QList<QByteArray> playWhileBusy(const QList<QByteArray>& p_steps)
     {
+        // Standard locks only, so that the thread checker sees the hand-overs.
+        std::mutex mutex;
         QList<QByteArray> bodies;
         std::atomic<bool> firstAnswered{false};
-        QSemaphore blocked;
+        std::promise<void> blocked;
+        std::future<void> blockedSeen = blocked.get_future();
         std::unique_ptr<QThread> device(QThread::create([&] {
             LoopbackClient client;
             if (!client.connectPlain(m_nPort, kDevice2))
@@ -507,10 +513,13 @@ private:
                 HttpReply reply;
                 if (!client.send(deviceRequest(p_steps.at(i))) || !client.readReply(&reply))
                     return;
-                bodies << reply.body;
+                {
+                    const std::lock_guard<std::mutex> locker(mutex);
+                    bodies << reply.body;
+                }
                 if (i == 0) {
                     firstAnswered = true;
-                    if (!blocked.tryAcquire(1, 10000))
+                    if (blockedSeen.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
                         return;
                 }
             }
@@ -518,8 +527,9 @@ private:
         device->start();
         // Without a first answer the device has given up: fewer bodies.
         (void)QTest::qWaitFor([&] { return firstAnswered.load(); }, 10000);
-        blocked.release();
+        blocked.set_value();
         device->wait(); // every wait of the client has its deadline
+        const std::lock_guard<std::mutex> locker(mutex);
         return bodies;
     }
     // Device 2 plays p_steps, the clock moving on as they say; every answer
