@@ -502,7 +502,6 @@ private:
         // Standard locks only, so that the thread checker sees the hand-overs.
         std::mutex mutex;
         QList<QByteArray> bodies;
-        std::atomic<bool> firstAnswered{false};
         std::promise<void> blocked;
         std::future<void> blockedSeen = blocked.get_future();
         std::unique_ptr<QThread> device(QThread::create([&] {
@@ -517,16 +516,18 @@ private:
                     const std::lock_guard<std::mutex> locker(mutex);
                     bodies << reply.body;
                 }
-                if (i == 0) {
-                    firstAnswered = true;
-                    if (blockedSeen.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-                        return;
-                }
+                if (i == 0 && blockedSeen.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+                    return;
             }
         }));
         device->start();
         // Without a first answer the device has given up: fewer bodies.
-        (void)QTest::qWaitFor([&] { return firstAnswered.load(); }, 10000);
+        (void)QTest::qWaitFor(
+            [&] {
+                const std::lock_guard<std::mutex> locker(mutex);
+                return !bodies.isEmpty();
+            },
+            10000);
         blocked.set_value();
         device->wait(); // every wait of the client has its deadline
         const std::lock_guard<std::mutex> locker(mutex);

@@ -16,16 +16,14 @@ class tst_QxDevice : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(QDir::setCurrent(m_dir.path()) && QDir().mkpath("dl") && QDir().mkpath("up"));
         // The key K1 with the value V1 after a row too short to hold a key.
-        QVERIFY(headlessProcess_n::writeFile("dl/http test li.txt", "short\tline\nx\tV1\ty\tK1\n"));
+        QVERIFY(headlessProcess_n::prepareWorkFolder(m_dir.path(), "short\tline\nx\tV1\ty\tK1\n"));
         QVERIFY(headlessProcess_n::writeFile("dl/http-test-phase1-X.iff", "FORM"));
         // The list the table test starts each cycle with: one row.
         QVERIFY(headlessProcess_n::writeFile("dl/backupList.txt", "1\ta\n"));
         TestCertificate certificate;
         QVERIFY2(certificate.generate(m_dir.path(), "server", TestCertificate::Ec),
                  qPrintable(certificate.errorString()));
-        QVERIFY(headlessProcess_n::writeFile("settings-0.ini", "host=127.0.0.1\nport=0\n"));
         QVERIFY(headlessProcess_n::writeFile(
             "settings-1.ini", "host=127.0.0.1\nport=0\nsslCertFile=server.crt\nsslKeyFile=server.key\n"));
     }
